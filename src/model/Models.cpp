@@ -1,0 +1,418 @@
+#include "model/Models.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSet>
+
+QString toRaw(ExpansionMode m)
+{
+    return m == ExpansionMode::delimiter ? QStringLiteral("delimiter") : QStringLiteral("instant");
+}
+
+QString toRaw(SnippetKind k)
+{
+    return k == SnippetKind::shell ? QStringLiteral("shell") : QStringLiteral("text");
+}
+
+QString toRaw(AppScopeMode m)
+{
+    switch (m) {
+    case AppScopeMode::allExcept:
+        return QStringLiteral("allExcept");
+    case AppScopeMode::onlyIn:
+        return QStringLiteral("onlyIn");
+    case AppScopeMode::all:
+        break;
+    }
+    return QStringLiteral("all");
+}
+
+QString toRaw(AIBackend b)
+{
+    switch (b) {
+    case AIBackend::onDevice:
+        return QStringLiteral("onDevice");
+    case AIBackend::openAI:
+        return QStringLiteral("openAI");
+    case AIBackend::off:
+        break;
+    }
+    return QStringLiteral("off");
+}
+
+std::optional<AIBackend> aiBackendFromRaw(const QString& raw)
+{
+    for (AIBackend b : allAIBackends())
+        if (raw == toRaw(b))
+            return b;
+    return std::nullopt;
+}
+
+const QList<AIBackend>& allAIBackends()
+{
+    static const QList<AIBackend> list{AIBackend::off, AIBackend::onDevice, AIBackend::openAI};
+    return list;
+}
+
+std::optional<ExpansionMode> expansionModeFromRaw(const QString& raw)
+{
+    if (raw == QLatin1String("instant"))
+        return ExpansionMode::instant;
+    if (raw == QLatin1String("delimiter"))
+        return ExpansionMode::delimiter;
+    return std::nullopt;
+}
+
+std::optional<SnippetKind> snippetKindFromRaw(const QString& raw)
+{
+    if (raw == QLatin1String("text"))
+        return SnippetKind::text;
+    if (raw == QLatin1String("shell"))
+        return SnippetKind::shell;
+    return std::nullopt;
+}
+
+std::optional<AppScopeMode> appScopeModeFromRaw(const QString& raw)
+{
+    if (raw == QLatin1String("all"))
+        return AppScopeMode::all;
+    if (raw == QLatin1String("allExcept"))
+        return AppScopeMode::allExcept;
+    if (raw == QLatin1String("onlyIn"))
+        return AppScopeMode::onlyIn;
+    return std::nullopt;
+}
+
+const QList<ExpansionMode>& allExpansionModes()
+{
+    static const QList<ExpansionMode> modes{ExpansionMode::instant, ExpansionMode::delimiter};
+    return modes;
+}
+
+const QList<AppScopeMode>& allAppScopeModes()
+{
+    static const QList<AppScopeMode> modes{AppScopeMode::all, AppScopeMode::allExcept, AppScopeMode::onlyIn};
+    return modes;
+}
+
+QString uuidText(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+std::optional<QUuid> uuidFromText(const QString& text)
+{
+    if (text.size() != 36)
+        return std::nullopt;
+    for (int i = 0; i < 36; ++i) {
+        const QChar c = text.at(i);
+        const bool hyphen = (i == 8 || i == 13 || i == 18 || i == 23);
+        if (hyphen ? c != QLatin1Char('-') : !isxdigit(c.toLatin1()) || c.unicode() > 0x7F)
+            return std::nullopt;
+    }
+    const QUuid id = QUuid::fromString(text);
+    if (id.isNull() && text != QLatin1String("00000000-0000-0000-0000-000000000000"))
+        return std::nullopt;
+    return id;
+}
+
+const QList<Snippet>& Snippet::samples()
+{
+    static const QList<Snippet> list = [] {
+        auto make = [](const char* trigger, const QString& content) {
+            Snippet s;
+            s.trigger = QString::fromUtf8(trigger);
+            s.content = content;
+            return s;
+        };
+        return QList<Snippet>{
+            make(";email", QStringLiteral("you@example.com")),
+            make(";sig", QStringLiteral("Best,\nYour name")),
+            make(";date", QStringLiteral("{date}")),
+            make(";shrug", QString::fromUtf8("\u00AF\\_(\u30C4)_/\u00AF")),
+        };
+    }();
+    return list;
+}
+
+size_t qHash(const Snippet& s, size_t seed)
+{
+    return qHashMulti(seed, s.id, s.trigger, s.content, s.enabled, s.ignoreCase, s.adaptCase, s.wholeWord,
+                      s.keepDelimiter, s.learned, int(s.kind), s.groupID.value_or(QUuid()), s.groupID.has_value());
+}
+
+size_t qHash(const SnippetGroup& g, size_t seed)
+{
+    return qHashMulti(seed, g.id, g.name, g.enabled, g.triggerPrefix, int(g.appMode), g.appList);
+}
+
+size_t qHash(const CustomCorrection& c, size_t seed)
+{
+    return qHashMulti(seed, c.id, c.wrong, c.right, c.learned);
+}
+
+size_t qHash(const SuggestionEntry& e, size_t seed)
+{
+    return qHashMulti(seed, e.trigger, e.content, int(e.appMode), e.appList);
+}
+
+namespace {
+
+// Field readers: each returns false when the key is present (not null) with the wrong type.
+bool readBool(const QJsonObject& o, const QString& key, bool& out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return true;
+    if (!v.isBool())
+        return false;
+    out = v.toBool();
+    return true;
+}
+
+bool readString(const QJsonObject& o, const QString& key, QString& out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return true;
+    if (!v.isString())
+        return false;
+    out = v.toString();
+    return true;
+}
+
+bool readRequiredString(const QJsonObject& o, const QString& key, QString& out)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isString())
+        return false;
+    out = v.toString();
+    return true;
+}
+
+bool readUuid(const QJsonObject& o, const QString& key, std::optional<QUuid>& out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return true;
+    if (!v.isString())
+        return false;
+    out = uuidFromText(v.toString());
+    return out.has_value();
+}
+
+bool readId(const QJsonObject& o, QUuid& id)
+{
+    std::optional<QUuid> parsed;
+    if (!readUuid(o, QStringLiteral("id"), parsed))
+        return false;
+    if (parsed)
+        id = *parsed;
+    return true;
+}
+
+template <typename T, typename Fn>
+std::optional<QList<T>> listFromJson(const QJsonValue& v, Fn decode)
+{
+    if (!v.isArray())
+        return std::nullopt;
+    const QJsonArray array = v.toArray();
+    QList<T> out;
+    out.reserve(array.size());
+    for (const QJsonValue& item : array) {
+        std::optional<T> record = decode(item);
+        if (!record)
+            return std::nullopt;
+        out.append(std::move(*record));
+    }
+    return out;
+}
+
+template <typename T>
+QByteArray encodeList(const QList<T>& list)
+{
+    QJsonArray array;
+    for (const T& item : list)
+        array.append(toJson(item));
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+std::optional<QJsonValue> parse(const QByteArray& bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return std::nullopt;
+    if (doc.isArray())
+        return QJsonValue(doc.array());
+    if (doc.isObject())
+        return QJsonValue(doc.object());
+    return std::nullopt;
+}
+
+} // namespace
+
+QJsonObject toJson(const Snippet& s)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), uuidText(s.id));
+    o.insert(QStringLiteral("trigger"), s.trigger);
+    o.insert(QStringLiteral("content"), s.content);
+    o.insert(QStringLiteral("enabled"), s.enabled);
+    o.insert(QStringLiteral("ignoreCase"), s.ignoreCase);
+    o.insert(QStringLiteral("adaptCase"), s.adaptCase);
+    o.insert(QStringLiteral("wholeWord"), s.wholeWord);
+    o.insert(QStringLiteral("keepDelimiter"), s.keepDelimiter);
+    o.insert(QStringLiteral("learned"), s.learned);
+    o.insert(QStringLiteral("kind"), toRaw(s.kind));
+    if (s.groupID)
+        o.insert(QStringLiteral("groupID"), uuidText(*s.groupID));
+    return o;
+}
+
+QJsonObject toJson(const SnippetGroup& g)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), uuidText(g.id));
+    o.insert(QStringLiteral("name"), g.name);
+    o.insert(QStringLiteral("enabled"), g.enabled);
+    o.insert(QStringLiteral("triggerPrefix"), g.triggerPrefix);
+    o.insert(QStringLiteral("appMode"), toRaw(g.appMode));
+    o.insert(QStringLiteral("appList"), QJsonArray::fromStringList(g.appList));
+    return o;
+}
+
+QJsonObject toJson(const CustomCorrection& c)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), uuidText(c.id));
+    o.insert(QStringLiteral("wrong"), c.wrong);
+    o.insert(QStringLiteral("right"), c.right);
+    o.insert(QStringLiteral("learned"), c.learned);
+    return o;
+}
+
+std::optional<Snippet> snippetFromJson(const QJsonValue& v)
+{
+    if (!v.isObject())
+        return std::nullopt;
+    const QJsonObject o = v.toObject();
+    Snippet s;
+    if (!readId(o, s.id) || !readRequiredString(o, QStringLiteral("trigger"), s.trigger) ||
+        !readRequiredString(o, QStringLiteral("content"), s.content) ||
+        !readBool(o, QStringLiteral("enabled"), s.enabled) ||
+        !readBool(o, QStringLiteral("ignoreCase"), s.ignoreCase) ||
+        !readBool(o, QStringLiteral("adaptCase"), s.adaptCase) ||
+        !readBool(o, QStringLiteral("wholeWord"), s.wholeWord) ||
+        !readBool(o, QStringLiteral("keepDelimiter"), s.keepDelimiter) ||
+        !readBool(o, QStringLiteral("learned"), s.learned))
+        return std::nullopt;
+    QString kind;
+    if (!readString(o, QStringLiteral("kind"), kind))
+        return std::nullopt;
+    if (!kind.isNull()) {
+        const auto k = snippetKindFromRaw(kind);
+        if (!k)
+            return std::nullopt;
+        s.kind = *k;
+    }
+    if (!readUuid(o, QStringLiteral("groupID"), s.groupID))
+        return std::nullopt;
+    return s;
+}
+
+std::optional<SnippetGroup> groupFromJson(const QJsonValue& v)
+{
+    if (!v.isObject())
+        return std::nullopt;
+    const QJsonObject o = v.toObject();
+    SnippetGroup g;
+    QString mode;
+    if (!readId(o, g.id) || !readString(o, QStringLiteral("name"), g.name) ||
+        !readBool(o, QStringLiteral("enabled"), g.enabled) ||
+        !readString(o, QStringLiteral("triggerPrefix"), g.triggerPrefix) ||
+        !readString(o, QStringLiteral("appMode"), mode))
+        return std::nullopt;
+    // Unknown scope strings read as "all": a group stays usable when a later version adds a mode.
+    g.appMode = appScopeModeFromRaw(mode).value_or(AppScopeMode::all);
+    const QJsonValue apps = o.value(QStringLiteral("appList"));
+    if (!apps.isUndefined() && !apps.isNull()) {
+        if (!apps.isArray())
+            return std::nullopt;
+        for (const QJsonValue& a : apps.toArray()) {
+            if (!a.isString())
+                return std::nullopt;
+            g.appList.append(a.toString());
+        }
+    }
+    return g;
+}
+
+std::optional<CustomCorrection> correctionFromJson(const QJsonValue& v)
+{
+    if (!v.isObject())
+        return std::nullopt;
+    const QJsonObject o = v.toObject();
+    CustomCorrection c;
+    if (!readId(o, c.id) || !readRequiredString(o, QStringLiteral("wrong"), c.wrong) ||
+        !readRequiredString(o, QStringLiteral("right"), c.right) ||
+        !readBool(o, QStringLiteral("learned"), c.learned))
+        return std::nullopt;
+    return c;
+}
+
+std::optional<QList<Snippet>> snippetsFromJson(const QJsonValue& v)
+{
+    return listFromJson<Snippet>(v, snippetFromJson);
+}
+
+std::optional<QList<SnippetGroup>> groupsFromJson(const QJsonValue& v)
+{
+    return listFromJson<SnippetGroup>(v, groupFromJson);
+}
+
+std::optional<QList<CustomCorrection>> correctionsFromJson(const QJsonValue& v)
+{
+    return listFromJson<CustomCorrection>(v, correctionFromJson);
+}
+
+QByteArray encodeSnippets(const QList<Snippet>& list) { return encodeList(list); }
+QByteArray encodeGroups(const QList<SnippetGroup>& list) { return encodeList(list); }
+
+std::optional<QList<Snippet>> decodeSnippets(const QByteArray& bytes)
+{
+    const auto v = parse(bytes);
+    return v ? snippetsFromJson(*v) : std::nullopt;
+}
+
+std::optional<QList<SnippetGroup>> decodeGroups(const QByteArray& bytes)
+{
+    const auto v = parse(bytes);
+    return v ? groupsFromJson(*v) : std::nullopt;
+}
+
+namespace TerminalApps {
+
+const QStringList& defaultSpellFixExclusions()
+{
+    static const QStringList list{
+        QStringLiteral("Gnome-terminal"), QStringLiteral("konsole"),
+        QStringLiteral("XTerm"),          QStringLiteral("kitty"),
+        QStringLiteral("Alacritty"),      QStringLiteral("org.wezfurlong.wezterm"),
+        QStringLiteral("com.mitchellh.ghostty"), QStringLiteral("Xfce4-terminal"),
+        QStringLiteral("Tilix"),          QStringLiteral("dev.warp.Warp"),
+        QStringLiteral("Code"),           QStringLiteral("Cursor"),
+        QStringLiteral("dev.zed.Zed"),    QStringLiteral("Sublime_text"),
+        QStringLiteral("jetbrains-idea"),
+    };
+    return list;
+}
+
+const QSet<QString>& bundleIDs()
+{
+    // The ten terminals open the exclusion list.
+    static const QSet<QString> ids(defaultSpellFixExclusions().begin(), defaultSpellFixExclusions().begin() + 10);
+    return ids;
+}
+
+} // namespace TerminalApps

@@ -1,0 +1,133 @@
+#include "model/SettingsStore.h"
+
+#include "model/AtomicFile.h"
+#include "model/Paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cmath>
+
+SettingsStore::SettingsStore(const QString& path) : m_path(path.isEmpty() ? defaultPath() : path)
+{
+    load();
+}
+
+QString SettingsStore::defaultPath()
+{
+    return Paths::configDir() + QStringLiteral("/settings.json");
+}
+
+void SettingsStore::load()
+{
+    if (!QFileInfo::exists(m_path))
+        return;
+    const auto bytes = AtomicFile::read(m_path, 16 * 1024 * 1024);
+    QJsonParseError error;
+    const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &error) : QJsonDocument();
+    if (bytes && error.error == QJsonParseError::NoError && doc.isObject()) {
+        m_values = doc.object();
+        return;
+    }
+    // Keep what the user had; the next write starts a fresh file.
+    AtomicFile::setAside(m_path);
+}
+
+void SettingsStore::save()
+{
+    AtomicFile::ensurePrivateDir(QFileInfo(m_path).absolutePath());
+    m_lastWriteOk = AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Indented));
+    AtomicFile::makePrivate(m_path);
+}
+
+void SettingsStore::registerDefaults(const QJsonObject& defaults)
+{
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        m_defaults.insert(it.key(), it.value());
+}
+
+QJsonValue SettingsStore::value(const QString& key) const
+{
+    const auto it = m_values.constFind(key);
+    if (it != m_values.constEnd())
+        return *it;
+    return m_defaults.value(key);
+}
+
+template <typename Pred>
+QJsonValue SettingsStore::typed(const QString& key, Pred ok) const
+{
+    const QJsonValue stored = m_values.value(key);
+    if (ok(stored))
+        return stored;
+    const QJsonValue registered = m_defaults.value(key);
+    if (ok(registered))
+        return registered;
+    return QJsonValue(QJsonValue::Undefined);
+}
+
+bool SettingsStore::boolValue(const QString& key) const
+{
+    const QJsonValue v = typed(key, [](const QJsonValue& x) { return x.isBool() || x.isDouble(); });
+    return v.isBool() ? v.toBool() : (v.isDouble() && v.toDouble() != 0.0);
+}
+
+std::optional<QString> SettingsStore::stringValue(const QString& key) const
+{
+    const QJsonValue v = typed(key, [](const QJsonValue& x) { return x.isString(); });
+    if (!v.isString())
+        return std::nullopt;
+    return v.toString();
+}
+
+std::optional<QStringList> SettingsStore::stringListValue(const QString& key) const
+{
+    const auto isStringList = [](const QJsonValue& x) {
+        if (!x.isArray())
+            return false;
+        for (const QJsonValue& item : x.toArray())
+            if (!item.isString())
+                return false;
+        return true;
+    };
+    const QJsonValue v = typed(key, isStringList);
+    if (!v.isArray())
+        return std::nullopt;
+    QStringList out;
+    for (const QJsonValue& item : v.toArray())
+        out.append(item.toString());
+    return out;
+}
+
+qint64 SettingsStore::integerValue(const QString& key) const
+{
+    const QJsonValue v = typed(key, [](const QJsonValue& x) { return x.isDouble() && std::isfinite(x.toDouble()); });
+    return v.isDouble() ? qint64(v.toDouble()) : 0;
+}
+
+double SettingsStore::doubleValue(const QString& key) const
+{
+    const QJsonValue v = typed(key, [](const QJsonValue& x) { return x.isDouble() && std::isfinite(x.toDouble()); });
+    return v.isDouble() ? v.toDouble() : 0.0;
+}
+
+void SettingsStore::setValue(const QString& key, const QJsonValue& value)
+{
+    m_values.insert(key, value);
+    save();
+}
+
+void SettingsStore::setStringList(const QString& key, const QStringList& v)
+{
+    setValue(key, QJsonArray::fromStringList(v));
+}
+
+void SettingsStore::setDouble(const QString& key, double v)
+{
+    // JSON has no NaN or infinity; such a value would turn the file unreadable.
+    if (!std::isfinite(v))
+        return;
+    setValue(key, v);
+}

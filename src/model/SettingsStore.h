@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+// Typed key-value settings with registered defaults, standing in for the user defaults.
+// One JSON object in $XDG_CONFIG_HOME/Quenvil/settings.json, keyed by each setting's own
+// name. Registered defaults are an overlay that is never written; every assignment is
+// written through at once, atomically, 0600. A file that is not a JSON object is set aside
+// (never overwritten) and everything reads as the defaults.
+class SettingsStore
+{
+public:
+    // `path` empty: the standard location under XDG_CONFIG_HOME.
+    explicit SettingsStore(const QString& path = {});
+
+    static QString defaultPath();
+    QString path() const { return m_path; }
+
+    void registerDefaults(const QJsonObject& defaults);
+
+    // The stored value, else the registered default; undefined when neither exists.
+    QJsonValue value(const QString& key) const;
+    bool contains(const QString& key) const { return m_values.contains(key); }
+
+    // Reads in the manner of the platform defaults: a value of another type reads as the
+    // registered default, and when that is missing or of the wrong type too, as the fallback.
+    bool boolValue(const QString& key) const;
+    std::optional<QString> stringValue(const QString& key) const;
+    std::optional<QStringList> stringListValue(const QString& key) const;
+    qint64 integerValue(const QString& key) const;
+    double doubleValue(const QString& key) const;
+
+    void setValue(const QString& key, const QJsonValue& value);
+    void setBool(const QString& key, bool v) { setValue(key, v); }
+    void setString(const QString& key, const QString& v) { setValue(key, v); }
+    void setStringList(const QString& key, const QStringList& v);
+    void setInteger(const QString& key, qint64 v) { setValue(key, double(v)); }
+    void setDouble(const QString& key, double v);
+
+    // Whether the last write reached the disk (for tests and diagnostics; writes are best effort).
+    bool lastWriteSucceeded() const { return m_lastWriteOk; }
+
+private:
+    void load();
+    void save();
+    template <typename Pred>
+    QJsonValue typed(const QString& key, Pred ok) const;
+
+    QString m_path;
+    QJsonObject m_values;
+    QJsonObject m_defaults;
+    bool m_lastWriteOk = true;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "model/Models.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+// The lookup tables the typing engine reads on every key, derived from the snippet and
+// group lists. Never saved or edited in place: rebuilt whole and swapped in.
+struct TriggerIndex
+{
+    // Effective trigger (group prefix + trigger) → the last active snippet filed under it.
+    QHash<QString, ResolvedSnippet> triggerIndex;
+    // Lower-cased effective trigger → the last active ignore-case snippet under it.
+    QHash<QString, ResolvedSnippet> insensitiveTriggerIndex;
+    // Every prefix of two or more characters of every effective trigger → the entries that
+    // begin with it, in list order.
+    QHash<QString, QList<SuggestionEntry>> triggerPrefixIndex;
+    int maxTriggerLength = 0;
+    int minTriggerLength = 0;
+    // Distinct key lengths of both trigger maps, longest first.
+    QList<int> triggerLengths;
+    // Trigger → the shortest trigger that fires before it can be completed in instant mode.
+    QHash<QString, QString> shadowedTriggers;
+
+    static TriggerIndex build(const QList<Snippet>& snippets, const QList<SnippetGroup>& groups);
+};
+
+// Misspelling (lower case, trimmed) → replacement: the safe built-ins less the disabled
+// ones, then the user's own corrections in list order.
+QHash<QString, QString> buildCorrectionIndex(const QSet<QString>& disabledBuiltins,
+                                             const QList<CustomCorrection>& custom);
+
+// The effective trigger: the first group with the snippet's groupID lends its prefix.
+QString effectiveTrigger(const Snippet& s, const QList<SnippetGroup>& groups);
