@@ -157,7 +157,7 @@ public:
     // Derived tables.
     const QHash<QString, ResolvedSnippet>& triggerIndex() const { return m_index.triggerIndex; }
     const QHash<QString, ResolvedSnippet>& insensitiveTriggerIndex() const { return m_index.insensitiveTriggerIndex; }
-    const QHash<QString, QList<SuggestionEntry>>& triggerPrefixIndex() const { return m_index.triggerPrefixIndex; }
+    const PrefixIndex& triggerPrefixIndex() const { return m_index.triggerPrefixIndex; }
     int maxTriggerLength() const { return m_index.maxTriggerLength; }
     int minTriggerLength() const { return m_index.minTriggerLength; }
     const QList<int>& triggerLengths() const { return m_index.triggerLengths; }

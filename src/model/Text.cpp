@@ -147,6 +147,21 @@ QStringList graphemes(const QString& s)
     return out;
 }
 
+QVarLengthArray<int, 64> clusterEnds(const QString& s)
+{
+    QVarLengthArray<int, 64> out;
+    if (isSimpleAscii(s)) {
+        for (int i = 1; i <= s.size(); ++i)
+            out.append(i);
+        return out;
+    }
+    forEachBoundary(s, [&](int b) {
+        out.append(b);
+        return true;
+    });
+    return out;
+}
+
 QString leftGraphemes(const QString& s, int n)
 {
     if (n <= 0)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 
 // Text rules shared by every subsystem: lengths and slices count user-perceived characters
 // (extended grapheme clusters, through ICU: Qt's own boundary finder splits ZWJ emoji),
@@ -13,6 +14,9 @@ int graphemeCount(const QString& s);
 
 // The clusters, in order.
 QStringList graphemes(const QString& s);
+
+// The end offset (in UTF-16 units) of each cluster, in order.
+QVarLengthArray<int, 64> clusterEnds(const QString& s);
 
 // The first `n` clusters (all of `s` when it has fewer).
 QString leftGraphemes(const QString& s, int n);

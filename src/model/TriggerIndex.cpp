@@ -15,7 +15,14 @@ TriggerIndex TriggerIndex::build(const QList<Snippet>& snippets, const QList<Sni
     for (const SnippetGroup& g : groups)
         byId.insert(g.id, &g); // a later duplicate id replaces the earlier one
 
+    // Qt's hash rehashes slowly as it grows: size everything up front.
     t.triggerIndex.reserve(snippets.size());
+    t.insensitiveTriggerIndex.reserve(snippets.size() / 4 + 1);
+    QList<SuggestionEntry> entries;
+    entries.reserve(snippets.size());
+    QList<std::pair<QString, int>> keyLengths;
+    keyLengths.reserve(snippets.size());
+    QSet<int> lengths;
     for (const Snippet& s : snippets) {
         if (!s.enabled || s.trigger.isEmpty())
             continue;
@@ -24,31 +31,19 @@ TriggerIndex TriggerIndex::build(const QList<Snippet>& snippets, const QList<Sni
             continue;
         const QString key = g ? g->triggerPrefix + s.trigger : s.trigger;
         ResolvedSnippet r{s, g ? g->appMode : AppScopeMode::all, g ? g->appList : QStringList()};
-        if (s.ignoreCase)
-            t.insensitiveTriggerIndex.insert(Text::lower(key), r);
-        // The prefixes go through the cluster boundaries once per key.
-        const QStringList clusters = Text::graphemes(key);
-        if (clusters.size() >= 2) {
-            const SuggestionEntry entry{key, s.content, r.appMode, r.appList};
-            qsizetype end = clusters.at(0).size();
-            for (qsizetype n = 1; n < clusters.size(); ++n) {
-                end += clusters.at(n).size();
-                t.triggerPrefixIndex[key.left(end)].append(entry);
-            }
+        if (s.ignoreCase) {
+            const QString folded = Text::lower(key);
+            lengths.insert(Text::graphemeCount(folded));
+            t.insensitiveTriggerIndex.insert(folded, r);
         }
+        const int length = Text::graphemeCount(key);
+        lengths.insert(length);
+        keyLengths.append({key, length});
+        entries.append(SuggestionEntry{key, s.content, r.appMode, r.appList});
         t.triggerIndex.insert(key, std::move(r));
     }
+    t.triggerPrefixIndex = PrefixIndex::build(std::move(entries));
 
-    QSet<int> lengths;
-    QHash<QString, int> lengthOf;
-    lengthOf.reserve(t.triggerIndex.size());
-    for (auto it = t.triggerIndex.cbegin(); it != t.triggerIndex.cend(); ++it) {
-        const int n = Text::graphemeCount(it.key());
-        lengthOf.insert(it.key(), n);
-        lengths.insert(n);
-    }
-    for (auto it = t.insensitiveTriggerIndex.cbegin(); it != t.insensitiveTriggerIndex.cend(); ++it)
-        lengths.insert(Text::graphemeCount(it.key()));
     if (!lengths.isEmpty()) {
         t.triggerLengths = QList<int>(lengths.begin(), lengths.end());
         std::sort(t.triggerLengths.begin(), t.triggerLengths.end(), std::greater<int>());
@@ -57,13 +52,13 @@ TriggerIndex TriggerIndex::build(const QList<Snippet>& snippets, const QList<Sni
     }
 
     // Only keys that begin with something other than a letter or number can be shadowed,
-    // since every prefix shares that first character.
-    for (auto it = lengthOf.cbegin(); it != lengthOf.cend(); ++it) {
-        const QString& key = it.key();
-        if (it.value() <= t.minTriggerLength || Text::isLetterOrNumber(key))
+    // since every prefix shares that first character. Keys filed twice give the same answer.
+    for (const auto& [key, length] : keyLengths) {
+        if (length <= t.minTriggerLength || Text::isLetterOrNumber(key) || t.shadowedTriggers.contains(key))
             continue;
-        for (int len = t.minTriggerLength; len < it.value(); ++len) {
-            const QString prefix = Text::leftGraphemes(key, len);
+        const auto ends = Text::clusterEnds(key);
+        for (int len = std::max(t.minTriggerLength, 1); len < length; ++len) {
+            const QString prefix = key.left(ends[len - 1]);
             if (t.triggerIndex.contains(prefix)) {
                 t.shadowedTriggers.insert(key, prefix);
                 break;

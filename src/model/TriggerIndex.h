@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Models.h"
+#include "model/PrefixIndex.h"
 
 #include <QHash>
 #include <QList>
@@ -16,7 +17,7 @@ struct TriggerIndex
     QHash<QString, ResolvedSnippet> insensitiveTriggerIndex;
     // Every prefix of two or more characters of every effective trigger → the entries that
     // begin with it, in list order.
-    QHash<QString, QList<SuggestionEntry>> triggerPrefixIndex;
+    PrefixIndex triggerPrefixIndex;
     int maxTriggerLength = 0;
     int minTriggerLength = 0;
     // Distinct key lengths of both trigger maps, longest first.
