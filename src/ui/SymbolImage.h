@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+#include <QString>
+
+class QPainter;
+
+// Small monochrome symbols that buttons name by their symbol name ("plus", "arrow.right", ...).
+// They are drawn as vector paths so they stay crisp at any size and take the text colour of
+// the control that shows them; a name without a drawing here is simply not shown.
+class SymbolImage
+{
+  public:
+    static bool isKnown(const QString& name);
+
+    // Draws the symbol centred in `box` (square), strokes weighted like text of `weight`.
+    static void paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color,
+                      int weight = 600);
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QLabel;
+class QWidget;
+
+// A plain-text label in one of the theme's fonts and colours, as the shared controls stack them.
+QLabel* makeThemedLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent);

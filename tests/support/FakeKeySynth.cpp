@@ -1,0 +1,53 @@
+#include "FakeKeySynth.h"
+
+bool FakeKeySynth::beginJob()
+{
+    std::lock_guard lock(m_mutex);
+    m_log << QStringLiteral("begin");
+    return beginSucceeds;
+}
+
+bool FakeKeySynth::pressKey(Key key)
+{
+    std::lock_guard lock(m_mutex);
+    m_log << QStringLiteral("key ") + keyName(key);
+    return true;
+}
+
+bool FakeKeySynth::typeText(const QString& units)
+{
+    std::lock_guard lock(m_mutex);
+    m_log << QStringLiteral("text ") + units;
+    return true;
+}
+
+void FakeKeySynth::endJob()
+{
+    std::lock_guard lock(m_mutex);
+    m_log << QStringLiteral("end");
+}
+
+QStringList FakeKeySynth::log() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_log;
+}
+
+void FakeKeySynth::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_log.clear();
+}
+
+QString FakeKeySynth::typed() const
+{
+    std::lock_guard lock(m_mutex);
+    QString out;
+    for (const QString& line : m_log) {
+        if (line.startsWith(QStringLiteral("text ")))
+            out += line.mid(5);
+        else if (line.startsWith(QStringLiteral("key ")))
+            out += QLatin1Char('<') + line.mid(4) + QLatin1Char('>');
+    }
+    return out;
+}

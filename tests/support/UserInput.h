@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+struct _XDisplay;
+
+// Typing as the user: the tests' "user" is another program that fakes input with XTest,
+// either xdotool or a connection of the test's own. Both are other clients to Quenvil,
+// exactly like an on-screen keyboard.
+namespace UserInput {
+
+// Runs xdotool with the arguments and waits for it.
+bool xdotool(const QStringList& args, int timeoutMs = 30000);
+// Starts xdotool and returns at once; the caller waits for the process.
+std::unique_ptr<QProcess> xdotoolAsync(const QStringList& args);
+// xdotool type, with the given delay between keys in milliseconds (0: as fast as it can).
+bool type(const QString& text, int delayMs = 12);
+// xdotool key, one or more key specs ("ctrl+a", "Return").
+bool key(const QStringList& specs);
+bool click(int button);
+bool activateWindow(quint64 window);
+
+// The core keyboard mapping, for before/after comparisons.
+QByteArray keyboardMapping();
+
+} // namespace UserInput
+
+// Holds and releases keys through XTest on a connection of the test's own.
+class XTestKeyboard
+{
+public:
+    XTestKeyboard();
+    ~XTestKeyboard();
+    bool isOpen() const { return m_display != nullptr; }
+    void press(const char* keysymName);
+    void release(const char* keysymName);
+
+private:
+    _XDisplay* m_display = nullptr;
+};
