@@ -211,7 +211,7 @@ QString trimWhitespace(const QString& s)
     return trimBy(s, [](char32_t c) { return u_isUWhiteSpace(UChar32(c)) != 0; });
 }
 
-char32_t firstScalar(const QString& s)
+char32_t firstScalar(QStringView s)
 {
     if (s.isEmpty())
         return 0;
@@ -220,9 +220,12 @@ char32_t firstScalar(const QString& s)
     return s.at(0).unicode();
 }
 
-bool isLetter(const QString& s) { return !s.isEmpty() && u_isUAlphabetic(UChar32(firstScalar(s))); }
+bool isLetter(QStringView s) { return !s.isEmpty() && u_isUAlphabetic(UChar32(firstScalar(s))); }
 
-bool isNumber(const QString& s)
+bool isUppercase(QStringView s) { return !s.isEmpty() && u_isUUppercase(UChar32(firstScalar(s))); }
+bool isLowercase(QStringView s) { return !s.isEmpty() && u_isULowercase(UChar32(firstScalar(s))); }
+
+bool isNumber(QStringView s)
 {
     if (s.isEmpty())
         return false;

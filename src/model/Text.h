@@ -35,11 +35,14 @@ QString trimSpacesAndTabs(const QString& s);
 QString trimWhitespace(const QString& s);
 
 // Letter and number tests on the first Unicode scalar of `s` (false for an empty string).
-bool isLetter(const QString& s);
-bool isNumber(const QString& s);
-inline bool isLetterOrNumber(const QString& s) { return isLetter(s) || isNumber(s); }
+bool isLetter(QStringView s);
+bool isNumber(QStringView s);
+inline bool isLetterOrNumber(QStringView s) { return isLetter(s) || isNumber(s); }
+// Unicode Uppercase / Lowercase properties of the first scalar.
+bool isUppercase(QStringView s);
+bool isLowercase(QStringView s);
 
 // The first Unicode scalar of `s`, 0 when empty.
-char32_t firstScalar(const QString& s);
+char32_t firstScalar(QStringView s);
 
 } // namespace Text
