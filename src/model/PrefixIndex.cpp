@@ -2,7 +2,28 @@
 
 #include "model/Text.h"
 
+namespace {
+
+quint32 hashOf(std::u16string_view key) { return quint32(std::hash<std::u16string_view>{}(key)); }
+
+} // namespace
+
 PrefixIndex::PrefixIndex() : m_data(std::make_shared<const Data>()) {}
+
+const PrefixIndex::Slot* PrefixIndex::Data::find(std::u16string_view key) const
+{
+    if (table.empty())
+        return nullptr;
+    const quint32 h = hashOf(key);
+    const size_t mask = table.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& s = table[i];
+        if (!s.used())
+            return nullptr;
+        if (s.hash == h && keyOf(s) == key)
+            return &s;
+    }
+}
 
 PrefixIndex PrefixIndex::build(QList<SuggestionEntry> entries)
 {
@@ -17,16 +38,28 @@ PrefixIndex PrefixIndex::build(QList<SuggestionEntry> entries)
     for (const SuggestionEntry& e : std::as_const(data->entries))
         expected += e.trigger.size();
     pairs.reserve(size_t(expected));
-    data->ranges.reserve(size_t(expected));
+    size_t capacity = 16;
+    while (capacity * 3 < size_t(expected) * 4)
+        capacity <<= 1;
+    data->table.resize(capacity);
+    const size_t mask = capacity - 1;
     for (int i = 0; i < data->entries.size(); ++i) {
         const QString& trigger = data->entries.at(i).trigger;
         const auto ends = Text::clusterEnds(trigger);
         for (qsizetype n = 1; n < ends.size(); ++n) {
-            const auto [it, added] =
-                data->ranges.try_emplace(view(QStringView(trigger.constData(), ends[n])), Range{int(counts.size()), 0});
-            if (added)
+            const std::u16string_view key = view(QStringView(trigger.constData(), ends[n]));
+            const quint32 h = hashOf(key);
+            size_t slot = h & mask;
+            while (data->table[slot].used() &&
+                   !(data->table[slot].hash == h && data->keyOf(data->table[slot]) == key))
+                slot = (slot + 1) & mask;
+            Slot& s = data->table[slot];
+            if (!s.used()) {
+                s = Slot{h, i, int(key.size()), Range{int(counts.size()), 0}};
                 counts.push_back(0);
-            const int id = it->second.start;
+                ++data->count;
+            }
+            const int id = s.range.start;
             ++counts[size_t(id)];
             pairs.emplace_back(id, i);
         }
@@ -39,9 +72,11 @@ PrefixIndex PrefixIndex::build(QList<SuggestionEntry> entries)
         offsets[id] = running;
         running += counts[id];
     }
-    for (auto& [key, range] : data->ranges) {
-        const int id = range.start;
-        range = Range{offsets[size_t(id)], counts[size_t(id)]};
+    for (Slot& s : data->table) {
+        if (!s.used())
+            continue;
+        const int id = s.range.start;
+        s.range = Range{offsets[size_t(id)], counts[size_t(id)]};
     }
     data->postings.resize(pairs.size());
     std::vector<int> fill = offsets;
@@ -55,10 +90,10 @@ PrefixIndex PrefixIndex::build(QList<SuggestionEntry> entries)
 
 std::span<const int> PrefixIndex::lookup(QStringView prefix) const
 {
-    const auto it = m_data->ranges.find(view(prefix));
-    if (it == m_data->ranges.end())
+    const Slot* s = m_data->find(view(prefix));
+    if (!s)
         return {};
-    return std::span<const int>(m_data->postings.data() + it->second.start, size_t(it->second.count));
+    return std::span<const int>(m_data->postings.data() + s->range.start, size_t(s->range.count));
 }
 
 QList<SuggestionEntry> PrefixIndex::entries(QStringView prefix) const
@@ -72,7 +107,8 @@ QList<SuggestionEntry> PrefixIndex::entries(QStringView prefix) const
 QList<QString> PrefixIndex::keys() const
 {
     QList<QString> out;
-    for (const auto& [key, range] : m_data->ranges)
-        out.append(QString::fromUtf16(key.data(), qsizetype(key.size())));
+    for (const Slot& s : m_data->table)
+        if (s.used())
+            out.append(m_data->entries.at(s.entry).trigger.left(s.length));
     return out;
 }

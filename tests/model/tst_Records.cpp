@@ -19,6 +19,7 @@ private Q_SLOTS:
     void correctionDecoding();
     void oneBadRecordFailsTheList();
     void encodedForm();
+    void directSnippetWriterMatchesJson();
     void uuidParsing_data();
     void uuidParsing();
     void terminalApps();
@@ -154,6 +155,26 @@ void tst_Records::encodedForm()
     const QJsonObject go = toJson(group);
     QVERIFY(go.contains(QStringLiteral("triggerPrefix")) && go.contains(QStringLiteral("appList")));
     QCOMPARE(decodeGroups(encodeGroups({group}))->first(), group);
+}
+
+void tst_Records::directSnippetWriterMatchesJson()
+{
+    Snippet a;
+    a.trigger = QStringLiteral(";q\"uote\\");
+    a.content = QString::fromUtf8("line\nbreak\ttab \x01\x1f \xC3\xA9 \xF0\x9F\x98\x80 {date}\r\n");
+    a.kind = SnippetKind::shell;
+    a.groupID = QUuid::createUuid();
+    Snippet b;
+    b.trigger = QString();
+    b.content = QString();
+    const QList<Snippet> list{a, b};
+    QJsonArray expected;
+    for (const Snippet& s : list)
+        expected.append(toJson(s));
+    const QByteArray bytes = encodeSnippets(list);
+    QCOMPARE(QJsonDocument::fromJson(bytes), QJsonDocument(expected));
+    QCOMPARE(*decodeSnippets(bytes), list);
+    QCOMPARE(encodeSnippets({}), QByteArray("[\n]\n"));
 }
 
 void tst_Records::uuidParsing_data()
