@@ -11,7 +11,7 @@
 // Cheap enough to call every few seconds: it keeps one connection open and checks it.
 class AccessibilityProbe
 {
-public:
+  public:
     virtual ~AccessibilityProbe() = default;
 
     virtual bool isTrusted() = 0;

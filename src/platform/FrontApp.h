@@ -12,7 +12,7 @@
 class FrontApp : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     ~FrontApp() override = default;
 
@@ -26,7 +26,7 @@ public:
     // action that asked for it, when known. False when the window is gone.
     virtual bool activate(quint64 window, quint32 time = 0) = 0;
 
-signals:
+  signals:
     // Every change of the active window, also between two windows of one application.
     void frontChanged(const QString& appKey);
 };

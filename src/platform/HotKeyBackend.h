@@ -17,10 +17,11 @@
 // modifiers for a registration.
 class HotKeyBackend
 {
-public:
+  public:
     virtual ~HotKeyBackend() = default;
 
-    virtual std::optional<int> registerHotKey(Key key, Modifiers modifiers, std::function<void()> handler) = 0;
+    virtual std::optional<int> registerHotKey(Key key, Modifiers modifiers,
+                                              std::function<void()> handler) = 0;
     // Unregistering an unknown or already released id does nothing. A press already on
     // its way to the handler of an id released meanwhile runs nothing.
     virtual void unregisterHotKey(int id) = 0;

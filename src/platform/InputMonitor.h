@@ -19,7 +19,7 @@
 class InputMonitor : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     ~InputMonitor() override = default;
 
@@ -31,7 +31,7 @@ public:
     // False after stop(), and also once the connection to the display was lost.
     virtual bool isRunning() const = 0;
 
-signals:
+  signals:
     void keyDown(const KeyDown& event);
     void mouseDown();
 };

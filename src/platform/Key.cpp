@@ -3,23 +3,40 @@
 QString keyName(Key key)
 {
     switch (key) {
-    case Key::Other: return QStringLiteral("Other");
-    case Key::Tab: return QStringLiteral("Tab");
-    case Key::Return: return QStringLiteral("Return");
-    case Key::KeypadEnter: return QStringLiteral("KeypadEnter");
-    case Key::Escape: return QStringLiteral("Escape");
-    case Key::Left: return QStringLiteral("Left");
-    case Key::Right: return QStringLiteral("Right");
-    case Key::Up: return QStringLiteral("Up");
-    case Key::Down: return QStringLiteral("Down");
-    case Key::Home: return QStringLiteral("Home");
-    case Key::End: return QStringLiteral("End");
-    case Key::PageUp: return QStringLiteral("PageUp");
-    case Key::PageDown: return QStringLiteral("PageDown");
-    case Key::Backspace: return QStringLiteral("Backspace");
-    case Key::ForwardDelete: return QStringLiteral("ForwardDelete");
-    case Key::Space: return QStringLiteral("Space");
-    default: break;
+    case Key::Other:
+        return QStringLiteral("Other");
+    case Key::Tab:
+        return QStringLiteral("Tab");
+    case Key::Return:
+        return QStringLiteral("Return");
+    case Key::KeypadEnter:
+        return QStringLiteral("KeypadEnter");
+    case Key::Escape:
+        return QStringLiteral("Escape");
+    case Key::Left:
+        return QStringLiteral("Left");
+    case Key::Right:
+        return QStringLiteral("Right");
+    case Key::Up:
+        return QStringLiteral("Up");
+    case Key::Down:
+        return QStringLiteral("Down");
+    case Key::Home:
+        return QStringLiteral("Home");
+    case Key::End:
+        return QStringLiteral("End");
+    case Key::PageUp:
+        return QStringLiteral("PageUp");
+    case Key::PageDown:
+        return QStringLiteral("PageDown");
+    case Key::Backspace:
+        return QStringLiteral("Backspace");
+    case Key::ForwardDelete:
+        return QStringLiteral("ForwardDelete");
+    case Key::Space:
+        return QStringLiteral("Space");
+    default:
+        break;
     }
     const int k = int(key);
     if (k >= int(Key::A) && k <= int(Key::Z))

@@ -23,7 +23,7 @@
 // Quenvil's own and never comes back to the engine as typing.
 class KeySynth
 {
-public:
+  public:
     virtual ~KeySynth() = default;
 
     // False when nothing can be typed (no display, no XTest); the job then does nothing.

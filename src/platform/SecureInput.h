@@ -13,7 +13,7 @@
 class SecureInput : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     ~SecureInput() override = default;
 
@@ -25,6 +25,6 @@ public:
     // password field (reported by the accessibility bus watcher).
     virtual void setFocusedAccessibleIsPassword(bool password) = 0;
 
-signals:
+  signals:
     void changed(bool active);
 };

@@ -5,7 +5,7 @@
 // calling thread, the test one records every wait exactly.
 class Sleeper
 {
-public:
+  public:
     virtual ~Sleeper() = default;
     virtual void sleepMicroseconds(long microseconds) = 0;
 };

@@ -5,6 +5,6 @@
 // Sleeps the calling thread (the injector's own thread, never the main one).
 class ThreadSleeper : public Sleeper
 {
-public:
+  public:
     void sleepMicroseconds(long microseconds) override;
 };

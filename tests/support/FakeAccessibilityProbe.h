@@ -5,7 +5,7 @@
 // Trust as the test sets it; counts how often it was asked.
 class FakeAccessibilityProbe : public AccessibilityProbe
 {
-public:
+  public:
     bool isTrusted() override
     {
         ++checks;

@@ -11,7 +11,7 @@
 class FakeFrontApp : public FrontApp
 {
     Q_OBJECT
-public:
+  public:
     using FrontApp::FrontApp;
 
     QString appKey() const override { return m_appKey; }
@@ -25,7 +25,7 @@ public:
 
     QList<quint64> activations;
 
-private:
+  private:
     struct Window
     {
         QString appKey;

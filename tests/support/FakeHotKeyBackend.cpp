@@ -1,6 +1,7 @@
 #include "FakeHotKeyBackend.h"
 
-std::optional<int> FakeHotKeyBackend::registerHotKey(Key key, Modifiers modifiers, std::function<void()> handler)
+std::optional<int> FakeHotKeyBackend::registerHotKey(Key key, Modifiers modifiers,
+                                                     std::function<void()> handler)
 {
     const int id = m_nextId++;
     const Combination combination{key, modifiers};

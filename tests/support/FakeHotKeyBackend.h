@@ -14,7 +14,7 @@
 class FakeHotKeyBackend : public QObject, public HotKeyBackend
 {
     Q_OBJECT
-public:
+  public:
     struct Combination
     {
         Key key;
@@ -35,7 +35,7 @@ public:
 
     std::set<Combination> taken;
 
-private:
+  private:
     struct Entry
     {
         Combination combination;

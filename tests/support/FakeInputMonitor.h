@@ -7,7 +7,7 @@
 class FakeInputMonitor : public InputMonitor
 {
     Q_OBJECT
-public:
+  public:
     using InputMonitor::InputMonitor;
 
     bool start() override
@@ -42,6 +42,6 @@ public:
     int startCalls = 0;
     int stopCalls = 0;
 
-private:
+  private:
     bool m_running = false;
 };

@@ -11,7 +11,7 @@
 // from its own thread while the test reads on the main one.
 class FakeKeySynth : public KeySynth
 {
-public:
+  public:
     bool beginJob() override;
     bool pressKey(Key key) override;
     bool typeText(const QString& units) override;
@@ -24,7 +24,7 @@ public:
 
     bool beginSucceeds = true;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     QStringList m_log;
 };

@@ -2,8 +2,7 @@
 
 namespace {
 
-template<typename Fake, typename Interface>
-Fake* own(std::unique_ptr<Interface>& slot)
+template <typename Fake, typename Interface> Fake* own(std::unique_ptr<Interface>& slot)
 {
     auto fake = std::make_unique<Fake>();
     Fake* raw = fake.get();

@@ -6,7 +6,7 @@
 class FakeSecureInput : public SecureInput
 {
     Q_OBJECT
-public:
+  public:
     using SecureInput::SecureInput;
 
     bool isActive() const override { return m_own || m_accessible || m_other; }
@@ -15,7 +15,7 @@ public:
     // Any other source (a keyboard grab, the screen locker).
     void setActive(bool active) { set(m_other, active); }
 
-private:
+  private:
     void set(bool& field, bool value)
     {
         const bool before = isActive();

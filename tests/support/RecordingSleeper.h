@@ -10,7 +10,7 @@
 // Optionally calls back on each wait (to interleave it with a FakeKeySynth's log).
 class RecordingSleeper : public Sleeper
 {
-public:
+  public:
     void sleepMicroseconds(long microseconds) override
     {
         std::lock_guard lock(m_mutex);
@@ -39,7 +39,7 @@ public:
 
     std::function<void(long)> onSleep;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<long> m_waits;
 };

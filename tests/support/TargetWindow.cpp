@@ -33,12 +33,20 @@ bool TargetWindow::start(const QString& appClass, bool grabKeyboard)
     m_process.start(QStringLiteral(QUENVIL_TARGET_WINDOW), args);
     if (!m_process.waitForStarted(5000))
         return false;
-    QDeadlineTimer deadline(15000);
+    // A window manager may keep a new window from taking the focus from the one the
+    // user is typing in; then the "user" clicks it to the front.
+    QDeadlineTimer deadline(30000);
+    QDeadlineTimer nudge(1500);
     while (!deadline.hasExpired()) {
         const QByteArray ready = readAll(out + QStringLiteral(".ready"));
         if (!ready.isEmpty()) {
             m_window = ready.toULongLong();
             return true;
+        }
+        const QByteArray shown = readAll(out + QStringLiteral(".window"));
+        if (!shown.isEmpty() && nudge.hasExpired()) {
+            UserInput::activateWindow(shown.toULongLong());
+            nudge.setRemainingTime(1500);
         }
         QTest::qWait(20);
     }
@@ -86,14 +94,15 @@ bool XTermTarget::start()
 {
     const QString out = m_dir.filePath(QStringLiteral("bytes"));
     const QString ready = m_dir.filePath(QStringLiteral("ready"));
-    const QString command = QStringLiteral("stty raw -echo; : > '%1'; echo $WINDOWID > '%2'; exec cat > '%1'").arg(out, ready);
+    const QString command =
+        QStringLiteral("stty raw -echo; : > '%1'; echo $WINDOWID > '%2'; exec cat > '%1'").arg(out, ready);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     m_process.setProcessEnvironment(environment);
-    m_process.start(QStringLiteral("xterm"), {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
-                                              QStringLiteral("-c"), command});
+    m_process.start(QStringLiteral("xterm"), {QStringLiteral("-u8"), QStringLiteral("-e"),
+                                              QStringLiteral("sh"), QStringLiteral("-c"), command});
     if (!m_process.waitForStarted(5000))
         return false;
     QDeadlineTimer deadline(15000);

@@ -9,7 +9,7 @@
 // way any other program on the desktop does.
 class TargetWindow
 {
-public:
+  public:
     TargetWindow();
     ~TargetWindow();
 
@@ -25,7 +25,7 @@ public:
     // Makes it the active window again, and waits for that.
     bool activate() const;
 
-private:
+  private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint64 m_window = 0;
@@ -35,7 +35,7 @@ private:
 // silent, so every key it gets arrives byte for byte in a file.
 class XTermTarget
 {
-public:
+  public:
     ~XTermTarget();
     bool start();
     void stop();
@@ -43,7 +43,7 @@ public:
     bool waitForBytes(const QByteArray& expected, int timeoutMs = 10000) const;
     quint64 window() const { return m_window; }
 
-private:
+  private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint64 m_window = 0;

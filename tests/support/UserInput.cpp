@@ -1,6 +1,9 @@
 #include "UserInput.h"
 
+#include <QTest>
+
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
 namespace UserInput {
@@ -10,8 +13,8 @@ bool xdotool(const QStringList& args, int timeoutMs)
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(QStringLiteral("xdotool"), args);
-    return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit
-           && process.exitCode() == 0;
+    return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 std::unique_ptr<QProcess> xdotoolAsync(const QStringList& args)
@@ -25,12 +28,14 @@ std::unique_ptr<QProcess> xdotoolAsync(const QStringList& args)
 
 bool type(const QString& text, int delayMs)
 {
-    return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), QStringLiteral("--"), text});
+    return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs),
+                    QStringLiteral("--"), text});
 }
 
 bool key(const QStringList& specs)
 {
-    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("12")} + specs);
+    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("12")} +
+                   specs);
 }
 
 bool click(int button)
@@ -40,7 +45,7 @@ bool click(int button)
 
 bool activateWindow(quint64 window)
 {
-    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
+    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)}, 15000);
 }
 
 QByteArray keyboardMapping()
@@ -86,6 +91,64 @@ void XTestKeyboard::release(const char* keysymName)
 {
     if (!m_display)
         return;
-    XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, XStringToKeysym(keysymName)), False, CurrentTime);
+    XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, XStringToKeysym(keysymName)), False,
+                      CurrentTime);
+    XSync(m_display, False);
+}
+
+XI2KeyboardGrab::XI2KeyboardGrab() : m_display(XOpenDisplay(nullptr)) {}
+
+XI2KeyboardGrab::~XI2KeyboardGrab()
+{
+    if (!m_display)
+        return;
+    release();
+    if (m_window)
+        XDestroyWindow(m_display, m_window);
+    XCloseDisplay(m_display);
+}
+
+bool XI2KeyboardGrab::grab()
+{
+    if (!m_display)
+        return false;
+    int major = 2, minor = 0;
+    if (XIQueryVersion(m_display, &major, &minor) != Success)
+        return false;
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(m_display, XIAllMasterDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        if (devices[i].use == XIMasterKeyboard) {
+            m_keyboard = devices[i].deviceid;
+            break;
+        }
+    }
+    XIFreeDeviceInfo(devices);
+    if (!m_keyboard)
+        return false;
+    m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 10, 10, 120, 60, 0, 0, 0);
+    XMapRaised(m_display, m_window);
+    XSync(m_display, False);
+    for (int i = 0; i < 1000; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(m_display, m_window, &attributes) && attributes.map_state == IsViewable)
+            break;
+        QTest::qWait(10);
+    }
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_KeyPress);
+    XISetMask(bits, XI_KeyRelease);
+    XIEventMask mask{m_keyboard, int(sizeof bits), bits};
+    const Status status = XIGrabDevice(m_display, m_keyboard, m_window, CurrentTime, None, XIGrabModeAsync,
+                                       XIGrabModeAsync, False, &mask);
+    XSync(m_display, False);
+    return status == Success;
+}
+
+void XI2KeyboardGrab::release()
+{
+    if (!m_display || !m_keyboard)
+        return;
+    XIUngrabDevice(m_display, m_keyboard, CurrentTime);
     XSync(m_display, False);
 }

@@ -33,13 +33,29 @@ QByteArray keyboardMapping();
 // Holds and releases keys through XTest on a connection of the test's own.
 class XTestKeyboard
 {
-public:
+  public:
     XTestKeyboard();
     ~XTestKeyboard();
     bool isOpen() const { return m_display != nullptr; }
     void press(const char* keysymName);
     void release(const char* keysymName);
 
-private:
+  private:
     _XDisplay* m_display = nullptr;
+};
+
+// Another client holding the keyboard through XInput 2, as GTK programs (password
+// prompts among them) grab it, on a small window of its own.
+class XI2KeyboardGrab
+{
+  public:
+    XI2KeyboardGrab();
+    ~XI2KeyboardGrab();
+    bool grab();
+    void release();
+
+  private:
+    _XDisplay* m_display = nullptr;
+    unsigned long m_window = 0;
+    int m_keyboard = 0;
 };

@@ -21,7 +21,7 @@ QByteArray display();
 // A server of one's own, for benchmarks and for tests that kill their server.
 class PrivateXServer
 {
-public:
+  public:
     PrivateXServer();
     ~PrivateXServer();
     PrivateXServer(const PrivateXServer&) = delete;
@@ -33,21 +33,21 @@ public:
     QByteArray display() const { return m_display; }
     QByteArray busAddress() const { return m_bus; }
 
-private:
+  private:
     QString m_envFile;
     QByteArray m_display;
     QByteArray m_bus;
 };
 
 // main() of an X11 test: the display first, then the application.
-#define QUENVIL_X11_TEST_MAIN(TestObject)                                                                      \
-    int main(int argc, char** argv)                                                                            \
-    {                                                                                                          \
-        if (!XServerEnvironment::adopt()) {                                                                    \
-            qCritical("no X server for the test");                                                             \
-            return 1;                                                                                          \
-        }                                                                                                      \
-        QApplication app(argc, argv);                                                                          \
-        TestObject tc;                                                                                         \
-        return QTest::qExec(&tc, argc, argv);                                                                  \
+#define QUENVIL_X11_TEST_MAIN(TestObject)                                                                    \
+    int main(int argc, char** argv)                                                                          \
+    {                                                                                                        \
+        if (!XServerEnvironment::adopt()) {                                                                  \
+            qCritical("no X server for the test");                                                           \
+            return 1;                                                                                        \
+        }                                                                                                    \
+        QApplication app(argc, argv);                                                                        \
+        TestObject tc;                                                                                       \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }

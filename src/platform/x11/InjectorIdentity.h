@@ -9,10 +9,10 @@
 // anything); the monitor reads it to tell its own events from the user's.
 class InjectorIdentity
 {
-public:
+  public:
     quint32 idBase() const { return m_idBase.load(std::memory_order_acquire); }
     void setIdBase(quint32 idBase) { m_idBase.store(idBase, std::memory_order_release); }
 
-private:
+  private:
     std::atomic<quint32> m_idBase{0};
 };

@@ -32,7 +32,8 @@ KeyboardDecoder::KeyboardDecoder()
     if (!m_context)
         return;
     xkb_context_set_log_verbosity(m_context, 0);
-    m_composeTable = xkb_compose_table_new_from_locale(m_context, composeLocale(), XKB_COMPOSE_COMPILE_NO_FLAGS);
+    m_composeTable =
+        xkb_compose_table_new_from_locale(m_context, composeLocale(), XKB_COMPOSE_COMPILE_NO_FLAGS);
     if (!m_composeTable)
         m_composeTable = xkb_compose_table_new_from_locale(m_context, "C", XKB_COMPOSE_COMPILE_NO_FLAGS);
     if (m_composeTable)
@@ -97,8 +98,8 @@ void KeyboardDecoder::computeModifierTable()
     if (!probe)
         return;
     auto active = [&](const char* name) {
-        return xkb_keymap_mod_get_index(m_keymap, name) != XKB_MOD_INVALID
-               && xkb_state_mod_name_is_active(probe, name, XKB_STATE_MODS_EFFECTIVE) > 0;
+        return xkb_keymap_mod_get_index(m_keymap, name) != XKB_MOD_INVALID &&
+               xkb_state_mod_name_is_active(probe, name, XKB_STATE_MODS_EFFECTIVE) > 0;
     };
     for (int bit = 3; bit < 8; ++bit) {
         xkb_state_update_mask(probe, 1u << bit, 0, 0, 0, 0, 0);
@@ -116,11 +117,20 @@ void KeyboardDecoder::computeModifierTable()
         if (!m) {
             // A keymap without virtual modifier names: the customary assignment.
             switch (bit) {
-            case 3: m = Modifier::Alt; break;
-            case 4: m = Modifier::NumLock; break;
-            case 6: m = Modifier::Super; break;
-            case 7: m = Modifier::AltGr; break;
-            default: break;
+            case 3:
+                m = Modifier::Alt;
+                break;
+            case 4:
+                m = Modifier::NumLock;
+                break;
+            case 6:
+                m = Modifier::Super;
+                break;
+            case 7:
+                m = Modifier::AltGr;
+                break;
+            default:
+                break;
             }
         }
         m_realModifier[bit] = m;
@@ -182,16 +192,13 @@ std::optional<KeyDown> KeyboardDecoder::decode(const RecordedKey& event)
 {
     if (!event.press) {
         m_down.reset(event.keycode);
-        m_lastReleaseKeycode = event.keycode;
-        m_lastReleaseTime = event.time;
         return std::nullopt;
     }
-    // Auto-repeat: the key is still down, or the server sent the repeat as a release and
-    // a press of the same key at the same instant.
-    const bool repeat = m_down.test(event.keycode)
-                        || (m_lastReleaseKeycode == event.keycode && m_lastReleaseTime == event.time);
+    // Auto-repeat: the server repeats a held key as presses without releases. (A release
+    // and a press at the same instant is no sign of it: automation tools type a key code
+    // twice within one millisecond.)
+    const bool repeat = m_down.test(event.keycode);
     m_down.set(event.keycode);
-    m_lastReleaseKeycode = -1;
     if (!m_state)
         return std::nullopt;
 
@@ -245,7 +252,6 @@ std::optional<KeyDown> KeyboardDecoder::decode(const RecordedKey& event)
 void KeyboardDecoder::resetTransientState()
 {
     m_down.reset();
-    m_lastReleaseKeycode = -1;
     if (m_compose)
         xkb_compose_state_reset(m_compose);
 }

@@ -39,7 +39,7 @@ struct RecordedKey
 // Pure over its inputs: no connection, so it can be tested and measured on its own.
 class KeyboardDecoder
 {
-public:
+  public:
     KeyboardDecoder();
     ~KeyboardDecoder();
 
@@ -69,7 +69,7 @@ public:
     // Forget held keys and a half-typed dead-key sequence (after a gap in the stream).
     void resetTransientState();
 
-private:
+  private:
     quint32 overrideKeysym(quint8 keycode, quint16 state) const;
     Modifiers modifiersFor(quint16 state) const;
     void computeModifierTable();
@@ -83,6 +83,4 @@ private:
     std::array<std::vector<quint32>, 256> m_override;
     std::bitset<256> m_hasOverride;
     std::bitset<256> m_down;
-    int m_lastReleaseKeycode = -1;
-    quint32 m_lastReleaseTime = 0;
 };

@@ -66,8 +66,8 @@ RecordOutcome RecordInterpreter::feed(const RecordItem& item)
                 ++m_ownSkipped;
                 // Still a key state change: keep held-key tracking honest.
                 if (type == kKeyPress || type == kKeyRelease)
-                    m_decoder.decode(RecordedKey{type == kKeyPress, item.data[1], card16(item, 28),
-                                                 card32(item, 4)});
+                    m_decoder.decode(
+                        RecordedKey{type == kKeyPress, item.data[1], card16(item, 28), card32(item, 4)});
                 return outcome;
             }
         }
@@ -142,14 +142,16 @@ RecordOutcome RecordInterpreter::request(const RecordItem& item)
     }
     if (major == kUngrabKeyboard)
         return released(item.idBase);
-    if (m_opcodes.xinput >= 0 && major == m_opcodes.xinput && item.length >= 18) {
+    if (m_opcodes.xinput >= 0 && major == m_opcodes.xinput) {
+        // XIGrabDevice: window at 4, device at 16; XIUngrabDevice: device at 8.
         const quint8 minor = item.data[1];
-        const int device = card16(item, 16);
-        const bool keyboard = std::find(m_keyboardDevices.begin(), m_keyboardDevices.end(), device)
-                              != m_keyboardDevices.end();
-        if (minor == kXIGrabDevice && keyboard)
+        auto isKeyboard = [&](int device) {
+            return std::find(m_keyboardDevices.begin(), m_keyboardDevices.end(), device) !=
+                   m_keyboardDevices.end();
+        };
+        if (minor == kXIGrabDevice && item.length >= 18 && isKeyboard(card16(item, 16)))
             m_pending[item.idBase] = Pending{PendingGrab::XInput, card32(item, 4)};
-        else if (minor == kXIUngrabDevice && keyboard)
+        else if (minor == kXIUngrabDevice && item.length >= 10 && isKeyboard(card16(item, 8)))
             return released(item.idBase);
     }
     return outcome;
@@ -165,8 +167,8 @@ RecordOutcome RecordInterpreter::reply(const RecordItem& item)
     m_pending.erase(it);
     // GrabKeyboard's reply carries its status in byte 1, XIGrabDevice's in byte 8; 0 is
     // success.
-    const quint8 status = pending.kind == PendingGrab::Core ? item.data[1]
-                                                           : (item.length > 8 ? item.data[8] : 1);
+    const quint8 status =
+        pending.kind == PendingGrab::Core ? item.data[1] : (item.length > 8 ? item.data[8] : 1);
     if (status == 0)
         return grabbed(item.idBase, pending.window);
     return outcome;

@@ -11,7 +11,14 @@
 // One item of the RECORD stream, in stream order.
 struct RecordItem
 {
-    enum class Kind { FromServer, FromClient, ClientStarted, ClientDied, Other };
+    enum class Kind
+    {
+        FromServer,
+        FromClient,
+        ClientStarted,
+        ClientDied,
+        Other
+    };
     Kind kind = Kind::Other;
     quint32 idBase = 0; // the client the request came from (requests and replies)
     bool swapped = false;
@@ -22,10 +29,10 @@ struct RecordItem
 // What one item means to Quenvil.
 struct RecordOutcome
 {
-    std::optional<KeyDown> key;        // a user's key press, never while another client holds the keyboard
-    bool mouseDown = false;            // a user's button press (not the wheel)
-    std::optional<bool> foreignGrab;   // another client took (true) or let go of (false) the keyboard
-    quint32 grabWindow = 0;            // with foreignGrab = true: the window the grab is on
+    std::optional<KeyDown> key;      // a user's key press, never while another client holds the keyboard
+    bool mouseDown = false;          // a user's button press (not the wheel)
+    std::optional<bool> foreignGrab; // another client took (true) or let go of (false) the keyboard
+    quint32 grabWindow = 0;          // with foreignGrab = true: the window the grab is on
 };
 
 // Reads the RECORD stream: device events, XTEST FakeInput requests, core keyboard
@@ -47,7 +54,7 @@ struct RecordOutcome
 // decided in stream order, so not one key of the password slips through.
 class RecordInterpreter
 {
-public:
+  public:
     struct Opcodes
     {
         int xtest = -1;
@@ -70,7 +77,7 @@ public:
     // Own events skipped so far (for tests and diagnostics).
     quint64 ownEventsSkipped() const { return m_ownSkipped; }
 
-private:
+  private:
     RecordOutcome deviceEvent(const RecordItem& item);
     RecordOutcome request(const RecordItem& item);
     RecordOutcome reply(const RecordItem& item);
@@ -89,7 +96,11 @@ private:
     quint8 m_previousType = 0;
     quint8 m_previousDetail = 0;
 
-    enum class PendingGrab { Core, XInput };
+    enum class PendingGrab
+    {
+        Core,
+        XInput
+    };
     struct Pending
     {
         PendingGrab kind;

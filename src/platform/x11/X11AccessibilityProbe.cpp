@@ -20,8 +20,9 @@ bool X11AccessibilityProbe::isWaylandSession() const
 bool X11AccessibilityProbe::isTrusted()
 {
     if (isWaylandSession()) {
-        m_reason = QStringLiteral("Quenvil needs an X11 session: under Wayland it could only see programs that "
-                                  "run on XWayland. Log in with an X11 session to use it.");
+        m_reason =
+            QStringLiteral("Quenvil needs an X11 session: under Wayland it could only see programs that "
+                           "run on XWayland. Log in with an X11 session to use it.");
         return false;
     }
     if (m_connection) {
@@ -31,7 +32,8 @@ bool X11AccessibilityProbe::isTrusted()
             m_connection.reset();
     }
     if (!m_connection) {
-        m_connection = X11Connection::open(m_displayName.isEmpty() ? m_environment("DISPLAY") : m_displayName);
+        m_connection =
+            X11Connection::open(m_displayName.isEmpty() ? m_environment("DISPLAY") : m_displayName);
         if (!m_connection) {
             m_reason = QStringLiteral("No X display can be reached (DISPLAY is not set, or the X server does "
                                       "not answer).");

@@ -12,7 +12,7 @@
 // a reconnection when the connection was lost.
 class X11AccessibilityProbe : public AccessibilityProbe
 {
-public:
+  public:
     // `environment` reads an environment variable (tests pass their own).
     explicit X11AccessibilityProbe(QByteArray displayName,
                                    std::function<QByteArray(const char*)> environment = {});
@@ -21,7 +21,7 @@ public:
     bool isTrusted() override;
     QString reason() const override { return m_reason; }
 
-private:
+  private:
     bool isWaylandSession() const;
     bool checkExtensions();
 

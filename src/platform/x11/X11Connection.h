@@ -13,7 +13,7 @@ struct _XDisplay;
 // backend opens its own connection, so one busy or blocked stream never delays another.
 class X11Connection
 {
-public:
+  public:
     // Empty display name: $DISPLAY. Null when the display cannot be reached.
     static std::unique_ptr<X11Connection> open(const QByteArray& displayName);
     ~X11Connection();
@@ -43,7 +43,7 @@ public:
     // each backend calls this again before work that could fail.
     static void installHandlers();
 
-private:
+  private:
     explicit X11Connection(_XDisplay* display);
 
     _XDisplay* m_display = nullptr;

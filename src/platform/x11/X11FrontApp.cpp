@@ -18,9 +18,8 @@ std::optional<unsigned long> cardinalProperty(Display* display, Window window, A
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     if (XGetWindowProperty(display, window, property, 0, 1, False, type, &actualType, &format, &count, &after,
-                           &data)
-            != Success
-        || !data) {
+                           &data) != Success ||
+        !data) {
         return std::nullopt;
     }
     std::optional<unsigned long> value;

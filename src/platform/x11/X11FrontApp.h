@@ -17,7 +17,7 @@ class QSocketNotifier;
 class X11FrontApp : public FrontApp
 {
     Q_OBJECT
-public:
+  public:
     explicit X11FrontApp(QByteArray displayName, QObject* parent = nullptr);
     ~X11FrontApp() override;
 
@@ -26,7 +26,7 @@ public:
     bool isOwnProcess() const override;
     bool activate(quint64 window, quint32 time = 0) override;
 
-private:
+  private:
     bool connectDisplay() const;
     void readEvents();
     void refresh(bool announce) const;

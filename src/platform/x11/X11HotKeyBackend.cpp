@@ -71,7 +71,8 @@ unsigned X11HotKeyBackend::lockVariant(int index) const
     return variants[index];
 }
 
-std::optional<int> X11HotKeyBackend::registerHotKey(Key key, Modifiers modifiers, std::function<void()> handler)
+std::optional<int> X11HotKeyBackend::registerHotKey(Key key, Modifiers modifiers,
+                                                    std::function<void()> handler)
 {
     const int id = m_nextId++;
     if (!handler || !connectDisplay())
@@ -96,7 +97,8 @@ std::optional<int> X11HotKeyBackend::registerHotKey(Key key, Modifiers modifiers
     const Window root = DefaultRootWindow(display);
     m_connection->beginErrorTrap();
     for (int i = 0; i < 4; ++i)
-        XGrabKey(display, keycode, registration.mask | lockVariant(i), root, False, GrabModeAsync, GrabModeAsync);
+        XGrabKey(display, keycode, registration.mask | lockVariant(i), root, False, GrabModeAsync,
+                 GrabModeAsync);
     if (m_connection->endErrorTrap() != 0) {
         // Some variants may have been granted before one was refused: give them back.
         ungrab(registration);

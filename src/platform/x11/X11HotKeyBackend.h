@@ -20,14 +20,14 @@ class QSocketNotifier;
 class X11HotKeyBackend : public QObject, public HotKeyBackend
 {
     Q_OBJECT
-public:
+  public:
     explicit X11HotKeyBackend(QByteArray displayName, QObject* parent = nullptr);
     ~X11HotKeyBackend() override;
 
     std::optional<int> registerHotKey(Key key, Modifiers modifiers, std::function<void()> handler) override;
     void unregisterHotKey(int id) override;
 
-private:
+  private:
     struct Registration
     {
         quint8 keycode = 0;

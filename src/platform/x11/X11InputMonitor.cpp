@@ -19,11 +19,21 @@ void onRecord(XPointer closure, XRecordInterceptData* data)
     auto* monitor = reinterpret_cast<X11InputMonitor*>(closure);
     RecordItem item;
     switch (data->category) {
-    case XRecordFromServer: item.kind = RecordItem::Kind::FromServer; break;
-    case XRecordFromClient: item.kind = RecordItem::Kind::FromClient; break;
-    case XRecordClientStarted: item.kind = RecordItem::Kind::ClientStarted; break;
-    case XRecordClientDied: item.kind = RecordItem::Kind::ClientDied; break;
-    default: item.kind = RecordItem::Kind::Other; break;
+    case XRecordFromServer:
+        item.kind = RecordItem::Kind::FromServer;
+        break;
+    case XRecordFromClient:
+        item.kind = RecordItem::Kind::FromClient;
+        break;
+    case XRecordClientStarted:
+        item.kind = RecordItem::Kind::ClientStarted;
+        break;
+    case XRecordClientDied:
+        item.kind = RecordItem::Kind::ClientDied;
+        break;
+    default:
+        item.kind = RecordItem::Kind::Other;
+        break;
     }
     item.idBase = quint32(data->id_base);
     item.swapped = data->client_swapped;
@@ -91,8 +101,8 @@ bool X11InputMonitor::start()
     RecordInterpreter::Opcodes opcodes;
     opcodes.xtest = queryOpcode(control, "XTEST");
     opcodes.xinput = queryOpcode(control, "XInputExtension");
-    if (!XRecordQueryVersion(control, &recordMajor, &recordMinor) || opcodes.xtest < 0
-        || !XkbQueryExtension(control, &xkbOpcode, &m_xkbEventBase, &xkbError, &xkbMajor, &xkbMinor)) {
+    if (!XRecordQueryVersion(control, &recordMajor, &recordMinor) || opcodes.xtest < 0 ||
+        !XkbQueryExtension(control, &xkbOpcode, &m_xkbEventBase, &xkbError, &xkbMajor, &xkbMinor)) {
         teardown(true);
         return false;
     }
@@ -161,7 +171,8 @@ bool X11InputMonitor::start()
         teardown(true);
         return false;
     }
-    if (!XRecordEnableContextAsync(m_data->display(), m_context, onRecord, reinterpret_cast<XPointer>(this))) {
+    if (!XRecordEnableContextAsync(m_data->display(), m_context, onRecord,
+                                   reinterpret_cast<XPointer>(this))) {
         teardown(true);
         return false;
     }
@@ -300,7 +311,8 @@ void X11InputMonitor::readControl()
             else if (xkb->xkb_type == XkbMapNotify)
                 mapChanged = true;
         } else if (event.type == UnmapNotify || event.type == DestroyNotify) {
-            const Window window = event.type == UnmapNotify ? event.xunmap.window : event.xdestroywindow.window;
+            const Window window =
+                event.type == UnmapNotify ? event.xunmap.window : event.xdestroywindow.window;
             RecordOutcome gone = m_interpreter->noteWindowGone(quint32(window));
             if (gone.foreignGrab)
                 m_outcomes.push_back(gone);
@@ -323,8 +335,9 @@ void X11InputMonitor::refreshKeymap(bool newLayout)
 {
     if (!m_control || m_control->isLost() || m_xkbDevice < 0)
         return;
-    xkb_keymap* keymap = xkb_x11_keymap_new_from_device(m_decoder.context(), XGetXCBConnection(m_control->display()),
-                                                        m_xkbDevice, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* keymap =
+        xkb_x11_keymap_new_from_device(m_decoder.context(), XGetXCBConnection(m_control->display()),
+                                       m_xkbDevice, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (keymap) {
         m_decoder.setKeymap(keymap, !newLayout);
         xkb_keymap_unref(keymap);

@@ -23,7 +23,7 @@ class SecureInput;
 class X11InputMonitor : public InputMonitor
 {
     Q_OBJECT
-public:
+  public:
     // `injector` says which connection's FakeInputs are Quenvil's own; `secureInput`,
     // when given, silences key downs while it is active.
     X11InputMonitor(QByteArray displayName, std::shared_ptr<const InjectorIdentity> injector,
@@ -40,11 +40,11 @@ public:
     // Called by the recording callback; public only for it.
     void handleRecord(const RecordItem& item);
 
-signals:
+  signals:
     // Another client took, or no other client holds any more, the keyboard.
     void foreignKeyboardGrabChanged(bool grabbed);
 
-private:
+  private:
     void readRecord();
     void readControl();
     void refreshKeymap(bool newLayout);

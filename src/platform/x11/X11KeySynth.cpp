@@ -127,7 +127,8 @@ bool X11KeySynth::loadLayout()
                 continue;
             const xkb_keysym_t keysym = symbols[0];
             xkb_mod_mask_t masks[8];
-            const size_t maskCount = xkb_keymap_key_get_mods_for_level(keymap, keycode, layout, level, masks, 8);
+            const size_t maskCount =
+                xkb_keymap_key_get_mods_for_level(keymap, keycode, layout, level, masks, 8);
             // Only levels reached with nothing or with Shift alone; AltGr levels and the
             // keypad (whose meaning follows Num Lock) go through a spare key code.
             std::optional<bool> shift;
@@ -194,7 +195,8 @@ void X11KeySynth::releaseHeldModifiers()
         if (!(keys[keycode / 8] & (1 << (keycode % 8))))
             continue;
         const KeySym keysym = XkbKeycodeToKeysym(display, KeyCode(keycode), 0, 0);
-        if (KeySymbols::isModifierKeysym(quint32(keysym)) && keysym != XKB_KEY_Caps_Lock && keysym != XKB_KEY_Num_Lock) {
+        if (KeySymbols::isModifierKeysym(quint32(keysym)) && keysym != XKB_KEY_Caps_Lock &&
+            keysym != XKB_KEY_Num_Lock) {
             XTestFakeKeyEvent(display, unsigned(keycode), False, CurrentTime);
             XFlush(display);
         }
@@ -229,9 +231,15 @@ bool X11KeySynth::typeText(const QString& units)
         quint32 keysym = 0;
         switch (codePoint) {
         case U'\r':
-        case U'\n': keysym = XKB_KEY_Return; break;
-        case U'\t': keysym = XKB_KEY_Tab; break;
-        case U'\b': keysym = XKB_KEY_BackSpace; break;
+        case U'\n':
+            keysym = XKB_KEY_Return;
+            break;
+        case U'\t':
+            keysym = XKB_KEY_Tab;
+            break;
+        case U'\b':
+            keysym = XKB_KEY_BackSpace;
+            break;
         default:
             if (codePoint < 0x20 || codePoint == 0x7f)
                 continue;
@@ -299,10 +307,11 @@ std::optional<quint8> X11KeySynth::bindSpare(quint32 keysym)
     } else {
         // Every spare holds a character of this job: take the one idle longest, once the
         // target has surely looked its last key up.
-        index = size_t(std::min_element(m_slots.begin(), m_slots.end(),
-                                        [](const Slot& a, const Slot& b) { return a.lastUsed < b.lastUsed; })
-                       - m_slots.begin());
-        waitUntil(m_slots[index].lastUsed + std::chrono::milliseconds(m_options.restoreDelayMs));
+        index =
+            size_t(std::min_element(m_slots.begin(), m_slots.end(),
+                                    [](const Slot& a, const Slot& b) { return a.lastUsed < b.lastUsed; }) -
+                   m_slots.begin());
+        waitUntil(m_slots[index].lastUsed + std::chrono::milliseconds(std::max(50, m_options.reuseDelayMs)));
         m_bound.erase(m_slots[index].keysym);
     }
     Slot& slot = m_slots[index];
@@ -328,7 +337,7 @@ void X11KeySynth::restoreSpares()
 {
     if (m_nextFresh == 0)
         return;
-    waitUntil(m_lastKey + std::chrono::milliseconds(m_options.restoreDelayMs));
+    waitUntil(m_lastKey + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
     Display* display = m_connection->display();
     KeySym none[2] = {NoSymbol, NoSymbol};
     for (size_t i = 0; i < m_nextFresh && i < m_slots.size(); ++i) {

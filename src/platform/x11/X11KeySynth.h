@@ -22,18 +22,24 @@ struct xkb_context;
 // level needs it. Any other character is bound for the job to one of the spare key
 // codes (those the layout leaves empty) and typed there; the binding is kept for the
 // rest of the job, and all bindings are undone once, when the job ends. Target
-// programs look the symbol up when they get round to the event, not when it was sent,
-// so a binding is undone, or a spare reused for another character, only once
-// `restoreDelayMs` have passed since its last key.
+// programs look the symbol up when they get round to the event, not when it was sent:
+// undo a binding too early and the character is lost, reuse a spare too early and a
+// wrong one arrives. So the bindings are undone `restoreDelayMs` after the job's last
+// key, and a spare is reused only `reuseDelayMs` after its own last key. 50 ms is what
+// an idle target needs; the restore waits longer by default because a busy target
+// (measured: one starved of processor time) falls further behind, and waiting there
+// costs nothing but the start of a following job, whereas the reuse wait slows the
+// typing itself.
 //
 // Spare key codes are taken from the top of the range down: automation tools bind
 // the lowest empty key codes, and a few of those are left to them.
 class X11KeySynth : public KeySynth
 {
-public:
+  public:
     struct Options
     {
-        int restoreDelayMs = 50;
+        int restoreDelayMs = 150;
+        int reuseDelayMs = 50;
         int sparesLeftToOthers = 4;
         int poolLimit = 0; // 0: every spare key code the layout leaves
     };
@@ -49,7 +55,7 @@ public:
 
     int poolSize() const { return int(m_slots.size()); }
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
     struct Stroke
     {

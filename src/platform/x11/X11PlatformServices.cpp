@@ -17,8 +17,8 @@ std::unique_ptr<PlatformServices> createX11PlatformServices(const QByteArray& di
     QObject::connect(monitor.get(), &X11InputMonitor::foreignKeyboardGrabChanged, secure.get(),
                      &X11SecureInput::setForeignKeyboardGrab, Qt::DirectConnection);
     services->sleeper = std::make_unique<ThreadSleeper>();
-    services->keySynth = std::make_unique<X11KeySynth>(displayName, identity, *services->sleeper,
-                                                       X11KeySynth::Options{});
+    services->keySynth =
+        std::make_unique<X11KeySynth>(displayName, identity, *services->sleeper, X11KeySynth::Options{});
     services->accessibility = std::make_unique<X11AccessibilityProbe>(displayName);
     services->frontApp = std::make_unique<X11FrontApp>(displayName);
     services->hotKeys = std::make_unique<X11HotKeyBackend>(displayName);

@@ -34,8 +34,9 @@ X11SecureInput::X11SecureInput(bool watchScreenSaver, QObject* parent) : SecureI
                     QStringLiteral("ActiveChanged"), this, SLOT(onScreenSaverActiveChanged(bool)));
         // The state at start-up, asked once and answered asynchronously; a service that
         // is not there answers with an error, which changes nothing.
-        QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(s.service), QString::fromLatin1(s.path),
-                                                           QString::fromLatin1(s.interface), QStringLiteral("GetActive"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(QString::fromLatin1(s.service), QString::fromLatin1(s.path),
+                                           QString::fromLatin1(s.interface), QStringLiteral("GetActive"));
         auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 2000), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
             QDBusPendingReply<bool> reply = *w;

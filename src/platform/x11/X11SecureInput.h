@@ -10,7 +10,7 @@
 class X11SecureInput : public SecureInput
 {
     Q_OBJECT
-public:
+  public:
     // `watchScreenSaver`: follow org.freedesktop.ScreenSaver (and GNOME's) on the session
     // bus, when there is one.
     explicit X11SecureInput(bool watchScreenSaver = true, QObject* parent = nullptr);
@@ -22,10 +22,10 @@ public:
     void setForeignKeyboardGrab(bool grabbed);
     void setScreenLocked(bool locked);
 
-private slots:
+  private slots:
     void onScreenSaverActiveChanged(bool active);
 
-private:
+  private:
     void update();
 
     bool m_ownField = false;

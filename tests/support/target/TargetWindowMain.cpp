@@ -50,6 +50,7 @@ int main(int argc, char** argv)
     QObject::connect(&editor, &QPlainTextEdit::textChanged, &flush, qOverload<>(&QTimer::start));
 
     editor.show();
+    writeFile(out + QStringLiteral(".window"), QByteArray::number(quint64(editor.windowHandle()->winId())));
     // Ready once the window has the focus: then typing lands in it.
     bool announced = false;
     auto announce = [&] {
@@ -59,7 +60,8 @@ int main(int argc, char** argv)
         if (grab)
             editor.grabKeyboard();
         writeFile(out, QByteArray());
-        writeFile(out + QStringLiteral(".ready"), QByteArray::number(quint64(editor.windowHandle()->winId())));
+        writeFile(out + QStringLiteral(".ready"),
+                  QByteArray::number(quint64(editor.windowHandle()->winId())));
     };
     QObject::connect(&app, &QGuiApplication::focusWindowChanged, announce);
     QTimer poll;

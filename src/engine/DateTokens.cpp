@@ -1,0 +1,170 @@
+#include "engine/DateTokens.h"
+
+#include <QRegularExpression>
+
+#include <unicode/calendar.h>
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+
+#include <limits>
+
+namespace {
+
+icu::UnicodeString toIcu(const QString& s)
+{
+    return icu::UnicodeString(reinterpret_cast<const UChar*>(s.utf16()), int32_t(s.size()));
+}
+
+QString fromIcu(const icu::UnicodeString& s)
+{
+    return QString(reinterpret_cast<const QChar*>(s.getBuffer()), s.length());
+}
+
+icu::Locale makeLocale(const QString& requested)
+{
+    QString name = requested.isEmpty() ? DateTokens::environmentLocale() : requested;
+    const qsizetype cut = name.indexOf(QRegularExpression(QStringLiteral("[.@]")));
+    if (cut >= 0)
+        name.truncate(cut);
+    if (name.isEmpty() || name == QLatin1String("C") || name == QLatin1String("POSIX"))
+        name = QStringLiteral("en_US_POSIX");
+    icu::Locale locale = icu::Locale::createCanonical(name.toLatin1().constData());
+    return locale.isBogus() ? icu::Locale("en_US_POSIX") : locale;
+}
+
+icu::TimeZone* makeZone(const QString& id)
+{
+    if (!id.isEmpty()) {
+        icu::TimeZone* zone = icu::TimeZone::createTimeZone(toIcu(id));
+        if (zone && *zone != icu::TimeZone::getUnknown())
+            return zone;
+        delete zone;
+    }
+    return icu::TimeZone::createDefault();
+}
+
+} // namespace
+
+struct DateTokens::Impl
+{
+    icu::Locale locale;
+    std::unique_ptr<icu::TimeZone> zone;
+    std::unique_ptr<icu::DateFormat> styles[3];
+    std::unique_ptr<icu::SimpleDateFormat> patterned;
+    bool patternedFailed = false;
+    std::unique_ptr<icu::Calendar> calendar;
+    bool calendarFailed = false;
+};
+
+DateTokens::DateTokens(const QDateTime& now, const QString& locale, const QString& timeZone)
+    : d(std::make_unique<Impl>()), m_now(double(now.toMSecsSinceEpoch()))
+{
+    d->locale = makeLocale(locale);
+    d->zone.reset(makeZone(timeZone));
+}
+
+DateTokens::~DateTokens() = default;
+
+QString DateTokens::environmentLocale()
+{
+    for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const QString v = qEnvironmentVariable(var);
+        if (!v.isEmpty())
+            return v;
+    }
+    return QStringLiteral("en_US_POSIX");
+}
+
+QString DateTokens::format(double moment, Style style)
+{
+    std::unique_ptr<icu::DateFormat>& f = d->styles[int(style)];
+    if (!f) {
+        switch (style) {
+        case Style::Date:
+            f.reset(icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, d->locale));
+            break;
+        case Style::Time:
+            f.reset(icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, d->locale));
+            break;
+        case Style::DateTime:
+            f.reset(icu::DateFormat::createDateTimeInstance(icu::DateFormat::kMedium, icu::DateFormat::kShort,
+                                                            d->locale));
+            break;
+        }
+        if (!f)
+            return QString();
+        f->setTimeZone(*d->zone);
+    }
+    icu::UnicodeString out;
+    UErrorCode status = U_ZERO_ERROR;
+    f->format(moment, out, nullptr, status);
+    return U_FAILURE(status) ? QString() : fromIcu(out);
+}
+
+QString DateTokens::format(double moment, const QString& pattern)
+{
+    if (!d->patterned && !d->patternedFailed) {
+        UErrorCode status = U_ZERO_ERROR;
+        d->patterned = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(), d->locale, status);
+        if (U_FAILURE(status)) {
+            d->patterned.reset();
+            d->patternedFailed = true;
+        } else {
+            d->patterned->setTimeZone(*d->zone);
+        }
+    }
+    if (!d->patterned)
+        return QString();
+    d->patterned->applyPattern(toIcu(pattern));
+    icu::UnicodeString out;
+    UErrorCode status = U_ZERO_ERROR;
+    d->patterned->format(moment, out, nullptr, status);
+    // ICU stops at the first letter it does not know and reports it; half a date is no
+    // better than none.
+    return U_FAILURE(status) ? QString() : fromIcu(out);
+}
+
+double DateTokens::offset(Unit unit, qint64 amount)
+{
+    // The calendar takes 32-bit amounts; anything larger is far outside any date it keeps.
+    if (amount > std::numeric_limits<int32_t>::max() || amount < std::numeric_limits<int32_t>::min())
+        return m_now;
+    if (!d->calendar && !d->calendarFailed) {
+        UErrorCode status = U_ZERO_ERROR;
+        d->calendar.reset(icu::Calendar::createInstance(d->zone->clone(), d->locale, status));
+        if (U_FAILURE(status)) {
+            d->calendar.reset();
+            d->calendarFailed = true;
+        }
+    }
+    if (!d->calendar)
+        return m_now;
+    UCalendarDateFields field = UCAL_MINUTE;
+    switch (unit) {
+    case Unit::Minute:
+        field = UCAL_MINUTE;
+        break;
+    case Unit::Hour:
+        field = UCAL_HOUR_OF_DAY;
+        break;
+    case Unit::Day:
+        field = UCAL_DATE;
+        break;
+    case Unit::Week:
+        field = UCAL_WEEK_OF_YEAR;
+        break;
+    case Unit::Month:
+        field = UCAL_MONTH;
+        break;
+    case Unit::Year:
+        field = UCAL_YEAR;
+        break;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    d->calendar->setTime(m_now, status);
+    d->calendar->add(field, int32_t(amount), status);
+    const double t = d->calendar->getTime(status);
+    return U_FAILURE(status) ? m_now : t;
+}

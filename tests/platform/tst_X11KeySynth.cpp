@@ -1,0 +1,194 @@
+// Synthetic typing into our own target window and into xterm, paced the way the
+// injector paces its jobs.
+#include "TargetWindow.h"
+#include "UserInput.h"
+#include "XServerEnvironment.h"
+
+#include "platform/ThreadSleeper.h"
+#include "platform/x11/X11KeySynth.h"
+
+#include <QTest>
+
+#include <thread>
+
+namespace {
+
+// One piece of a job: text, or a named key.
+struct Piece
+{
+    QString text;
+    Key key = Key::Other;
+};
+
+// The injector's pacing: text in chunks of at most 20 code units, never splitting a
+// surrogate pair, 1.5 ms after each; 8 ms of quiet around each named key.
+bool runJob(KeySynth& synth, const QList<Piece>& pieces)
+{
+    bool ok = true;
+    std::thread worker([&] {
+        using std::chrono::microseconds;
+        if (!synth.beginJob()) {
+            ok = false;
+            return;
+        }
+        for (const Piece& piece : pieces) {
+            if (piece.key != Key::Other) {
+                std::this_thread::sleep_for(microseconds(8000));
+                ok = synth.pressKey(piece.key) && ok;
+                std::this_thread::sleep_for(microseconds(8000));
+                continue;
+            }
+            for (qsizetype start = 0; start < piece.text.size();) {
+                qsizetype end = std::min(start + 20, piece.text.size());
+                if (end < piece.text.size() && piece.text.at(end - 1).isHighSurrogate())
+                    --end;
+                ok = synth.typeText(piece.text.mid(start, end - start)) && ok;
+                std::this_thread::sleep_for(microseconds(1500));
+                start = end;
+            }
+        }
+        synth.endJob();
+    });
+    worker.join();
+    return ok;
+}
+
+const QString kOffLayout = QStringLiteral("é→✓ 😀 ¯\\_(ツ)_/¯ 中文 Ωμέγα");
+
+} // namespace
+
+class tst_X11KeySynth : public QObject
+{
+    Q_OBJECT
+
+  private:
+    ThreadSleeper m_sleeper;
+    std::shared_ptr<InjectorIdentity> m_identity = std::make_shared<InjectorIdentity>();
+    TargetWindow m_target;
+
+    std::unique_ptr<X11KeySynth> synth(X11KeySynth::Options options = {})
+    {
+        return std::make_unique<X11KeySynth>(QByteArray(), m_identity, m_sleeper, options);
+    }
+
+    // Empties the target and gives it the focus.
+    bool freshTarget()
+    {
+        if (!m_target.activate())
+            return false;
+        UserInput::key({QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
+        return m_target.waitForText(QString());
+    }
+
+  private slots:
+    void initTestCase() { QVERIFY(m_target.start(QStringLiteral("QuenvilSynthTarget"))); }
+
+    void typesExactly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ascii") << QStringLiteral(
+            "The quick brown fox jumps over the lazy dog 0123456789 !@#$%^&*()_+-=[]{};':\",./<>?`~\\|");
+        QTest::newRow("off the layout") << kOffLayout;
+        QTest::newRow("mixed, repeated")
+            << QStringLiteral("naïve café → ✓ ") + kOffLayout + QStringLiteral(" done ✓✓✓ 😀😀");
+        QTest::newRow("surrogate pair across a chunk boundary") << QStringLiteral("0123456789abcdefghi😀xyz");
+    }
+
+    void typesExactly()
+    {
+        QFETCH(QString, text);
+        QVERIFY(freshTarget());
+        auto s = synth();
+        QVERIFY(runJob(*s, {Piece{text}}));
+        QVERIFY2(m_target.waitForText(text), qPrintable(m_target.text()));
+    }
+
+    void namedKeys()
+    {
+        QVERIFY(freshTarget());
+        auto s = synth();
+        // "ab", Left, "X" gives aXb with the caret after X; Return, Tab, "c", BackSpace.
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("ab")}, Piece{{}, Key::Left}, Piece{QStringLiteral("X")},
+                            Piece{{}, Key::Return}, Piece{{}, Key::Tab}, Piece{QStringLiteral("c")},
+                            Piece{{}, Key::Backspace}}));
+        QVERIFY2(m_target.waitForText(QStringLiteral("aX\n\tb")), qPrintable(m_target.text()));
+        // Line breaks and tabs inside text are typed as their keys.
+        QVERIFY(freshTarget());
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("one\rtwo\nthree\tfour")}}));
+        QVERIFY2(m_target.waitForText(QStringLiteral("one\ntwo\nthree\tfour")), qPrintable(m_target.text()));
+    }
+
+    void typesIntoXTerm()
+    {
+        XTermTarget xterm;
+        QVERIFY(xterm.start());
+        auto s = synth();
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("ASCII ok ") + kOffLayout}, Piece{{}, Key::Return},
+                            Piece{{}, Key::Tab}, Piece{{}, Key::Backspace}, Piece{{}, Key::Left}}));
+        const QByteArray text = (QStringLiteral("ASCII ok ") + kOffLayout).toUtf8();
+        // A terminal's BackSpace and Left are whatever its settings say: DEL or ^H, and
+        // the normal or the application cursor sequence.
+        const QList<QByteArray> accepted{text + "\r\t\x7f\x1b[D", text + "\r\t\x08\x1b[D",
+                                         text + "\r\t\x7f\x1bOD", text + "\r\t\x08\x1bOD"};
+        QVERIFY(QTest::qWaitFor([&] { return accepted.contains(xterm.bytes()); }, 10000));
+    }
+
+    void keymapIsRestored()
+    {
+        QVERIFY(freshTarget());
+        const QByteArray before = UserInput::keyboardMapping();
+        auto s = synth();
+        QVERIFY(runJob(*s, {Piece{kOffLayout}}));
+        QVERIFY(m_target.waitForText(kOffLayout));
+        QCOMPARE(UserInput::keyboardMapping(), before);
+    }
+
+    // More distinct characters than spare key codes: slots are reused, after waiting,
+    // and nothing is lost or swapped.
+    void smallPoolReusesSlots()
+    {
+        QVERIFY(freshTarget());
+        const QByteArray before = UserInput::keyboardMapping();
+        X11KeySynth::Options options;
+        options.poolLimit = 2;
+        auto s = synth(options);
+        const QString text = QStringLiteral("αβγδεζηθ ✓→←↑↓ αβ");
+        QVERIFY(runJob(*s, {Piece{text}}));
+        QVERIFY(s->poolSize() == 2);
+        QVERIFY2(m_target.waitForText(text), qPrintable(m_target.text()));
+        QCOMPARE(UserInput::keyboardMapping(), before);
+    }
+
+    // Whatever the user's hands do, the text arrives as asked.
+    void heldShiftAndCapsLockDoNotChangeTheText()
+    {
+        QVERIFY(freshTarget());
+        XTestKeyboard user;
+        QVERIFY(user.isOpen());
+        user.press("Shift_L");
+        auto s = synth();
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("hello World é")}}));
+        user.release("Shift_L");
+        QVERIFY2(m_target.waitForText(QStringLiteral("hello World é")), qPrintable(m_target.text()));
+
+        QVERIFY(freshTarget());
+        QVERIFY(UserInput::key({QStringLiteral("Caps_Lock")}));
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("hello World")}}));
+        QVERIFY2(m_target.waitForText(QStringLiteral("hello World")), qPrintable(m_target.text()));
+        // The user's Caps Lock is theirs again after the job.
+        QVERIFY(UserInput::key({QStringLiteral("a")}));
+        QVERIFY(m_target.waitForText(QStringLiteral("hello WorldA")));
+        QVERIFY(UserInput::key({QStringLiteral("Caps_Lock")}));
+    }
+
+    void noDisplayNoJob()
+    {
+        X11KeySynth s(QByteArray(":4093"), m_identity, m_sleeper, {});
+        QVERIFY(!s.beginJob());
+        QVERIFY(!s.typeText(QStringLiteral("x")));
+        s.endJob();
+    }
+};
+
+QUENVIL_X11_TEST_MAIN(tst_X11KeySynth)
+#include "tst_X11KeySynth.moc"
