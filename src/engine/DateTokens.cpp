@@ -58,14 +58,42 @@ struct DateTokens::Impl
     bool calendarFailed = false;
 };
 
-DateTokens::DateTokens(const QDateTime& now, const QString& locale, const QString& timeZone)
-    : d(std::make_unique<Impl>()), m_now(double(now.toMSecsSinceEpoch()))
+// Making ICU formatters costs far more than using them, and an expansion with a date sits
+// on the keystroke's path: the formatters of the last rendering are kept for the next one
+// with the same locale and zone.
+struct DateTokens::FormatterCache
 {
+    QString key;
+    std::unique_ptr<DateTokens::Impl> impl;
+};
+
+DateTokens::FormatterCache& DateTokens::cache()
+{
+    thread_local FormatterCache c;
+    return c;
+}
+
+DateTokens::DateTokens(const QDateTime& now, const QString& locale, const QString& timeZone)
+    : m_now(double(now.toMSecsSinceEpoch()))
+{
+    m_key = locale + QChar(0x1F) + timeZone + QChar(0x1F) + environmentLocale() + QChar(0x1F) +
+            qEnvironmentVariable("TZ");
+    FormatterCache& c = cache();
+    if (c.impl && c.key == m_key) {
+        d = std::move(c.impl);
+        return;
+    }
+    d = std::make_unique<Impl>();
     d->locale = makeLocale(locale);
     d->zone.reset(makeZone(timeZone));
 }
 
-DateTokens::~DateTokens() = default;
+DateTokens::~DateTokens()
+{
+    FormatterCache& c = cache();
+    c.key = m_key;
+    c.impl = std::move(d);
+}
 
 QString DateTokens::environmentLocale()
 {

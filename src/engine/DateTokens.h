@@ -50,6 +50,9 @@ class DateTokens
 
   private:
     struct Impl;
+    struct FormatterCache;
+    static FormatterCache& cache();
     std::unique_ptr<Impl> d;
+    QString m_key;
     double m_now;
 };

@@ -81,6 +81,7 @@ AppState::AppState(const Options& options, QObject* parent)
       m_clock(options.clock ? options.clock : [] { return QDateTime::currentDateTime(); }),
       m_statsSaveDelayMs(options.statsSaveDelayMs), m_pauseCheckIntervalMs(options.pauseCheckIntervalMs)
 {
+    m_settings->setDeferredWrites(options.deferSettingsWrites);
     m_statsSaveTimer.setSingleShot(true);
     connect(&m_statsSaveTimer, &QTimer::timeout, this, &AppState::saveStats);
     m_pauseTimer.setSingleShot(true);

@@ -49,6 +49,9 @@ public:
         // While paused, how often the wall clock is compared with the pause's end. A
         // monotonic timer alone would overshoot by the length of a suspend.
         int pauseCheckIntervalMs = 15000;
+        // Settings reach the file once the current event is handled, not inside it (the
+        // counters change inside the keystroke callback). Off: every assignment writes.
+        bool deferSettingsWrites = true;
     };
 
     explicit AppState(QObject* parent = nullptr);

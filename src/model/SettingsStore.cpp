@@ -12,7 +12,21 @@
 
 SettingsStore::SettingsStore(const QString& path) : m_path(path.isEmpty() ? defaultPath() : path)
 {
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(0);
+    QObject::connect(&m_flushTimer, &QTimer::timeout, &m_flushTimer, [this] { flush(); });
     load();
+}
+
+SettingsStore::~SettingsStore() { flush(); }
+
+void SettingsStore::flush()
+{
+    m_flushTimer.stop();
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    save();
 }
 
 QString SettingsStore::defaultPath()
@@ -116,7 +130,11 @@ double SettingsStore::doubleValue(const QString& key) const
 void SettingsStore::setValue(const QString& key, const QJsonValue& value)
 {
     m_values.insert(key, value);
-    save();
+    m_dirty = true;
+    if (m_deferred)
+        m_flushTimer.start();
+    else
+        flush();
 }
 
 void SettingsStore::setStringList(const QString& key, const QStringList& v)

@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
 #include <optional>
@@ -12,11 +13,22 @@
 // name. Registered defaults are an overlay that is never written; every assignment is
 // written through at once, atomically, 0600. A file that is not a JSON object is set aside
 // (never overwritten) and everything reads as the defaults.
+//
+// Deferred mode (the application's): an assignment changes the value at once and the file
+// is written when the current event has been handled, so a burst of assignments inside one
+// keystroke costs one write, and none of it happens on the keystroke's own path.
 class SettingsStore
 {
 public:
     // `path` empty: the standard location under XDG_CONFIG_HOME.
     explicit SettingsStore(const QString& path = {});
+    // Writes what a deferred write still holds.
+    ~SettingsStore();
+
+    void setDeferredWrites(bool deferred) { m_deferred = deferred; }
+    // Writes now if anything is waiting.
+    void flush();
+    bool hasPendingWrite() const { return m_dirty; }
 
     static QString defaultPath();
     QString path() const { return m_path; }
@@ -55,4 +67,7 @@ private:
     QJsonObject m_values;
     QJsonObject m_defaults;
     bool m_lastWriteOk = true;
+    bool m_deferred = false;
+    bool m_dirty = false;
+    QTimer m_flushTimer;
 };

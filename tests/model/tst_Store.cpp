@@ -31,6 +31,7 @@ private Q_SLOTS:
     void storedSettingsOfOddForm();
     void corruptSettingsFileIsSetAside();
     void writeThroughEffects();
+    void deferredWritesLandAfterTheEvent();
     void aiBackendMigration();
     void writtenFiles();
 
@@ -39,6 +40,7 @@ private:
     {
         AppState::Options o;
         o.settingsPath = m_home->settingsPath();
+        o.deferSettingsWrites = false;
         return std::make_unique<AppState>(o);
     }
     QJsonObject settingsFile() const
@@ -230,6 +232,24 @@ void tst_Store::writeThroughEffects()
     QTRY_COMPARE(templates, 1);
     QCOMPARE(settingsFile().value(QStringLiteral("aiVettingBackend")).toString(), QStringLiteral("openAI"));
     QVERIFY(s->anyBackendUsesOpenAI());
+}
+
+void tst_Store::deferredWritesLandAfterTheEvent()
+{
+    AppState::Options o;
+    o.settingsPath = m_home->settingsPath();
+    auto s = std::make_unique<AppState>(o);
+    QTRY_VERIFY(!s->settings().hasPendingWrite()); // the migration flag of start-up
+    s->setStatExpansions(7);
+    s->setStatCharsSaved(70);
+    QVERIFY(s->settings().hasPendingWrite());
+    QVERIFY(!settingsFile().contains(QStringLiteral("statExpansions")));
+    QTRY_COMPARE(settingsFile().value(QStringLiteral("statExpansions")).toInt(), 7);
+    QCOMPARE(settingsFile().value(QStringLiteral("statCharsSaved")).toInt(), 70);
+    // Still pending at quit: written when the store goes.
+    s->setStatExpansions(8);
+    s.reset();
+    QCOMPARE(settingsFile().value(QStringLiteral("statExpansions")).toInt(), 8);
 }
 
 void tst_Store::aiBackendMigration()

@@ -1,0 +1,156 @@
+// The running application under a private X server: the time from the last key of a
+// trigger to the last character of a 20-character expansion arriving in another
+// program's window, and the resident memory with 10,000 snippets loaded.
+#include "FigureReporter.h"
+
+#include "TargetWindow.h"
+#include "UserInput.h"
+#include "XServerEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// What the injector itself waits for one instant expansion of ";e20" (4 deletions, one
+// chunk of 20 units): the floor under any measured latency.
+constexpr double kFloorMs = (12000 + 4 * 1500 + 3000 + 1500) / 1000.0;
+const QString kExpansion = QStringLiteral("abcdefghijklmnopqrst");
+
+struct Session
+{
+    PrivateXServer server;
+    QTemporaryDir home;
+    QProcess app;
+    std::unique_ptr<TargetWindow> target;
+    bool ok = false;
+
+    explicit Session(int extraSnippets)
+    {
+        if (!server.start())
+            return;
+        qputenv("DISPLAY", server.display());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", server.busAddress());
+        const QString data = home.path() + QStringLiteral("/data/Quenvil");
+        QDir().mkpath(data);
+        QFile snippets(data + QStringLiteral("/snippets.json"));
+        if (!snippets.open(QIODevice::WriteOnly))
+            return;
+        snippets.write("[{\"trigger\":\";e20\",\"content\":\"" + kExpansion.toUtf8() + "\"}");
+        for (int i = 0; i < extraSnippets; ++i)
+            snippets.write(",{\"trigger\":\";s" + QByteArray::number(i) + "x\",\"content\":\"Snippet number " +
+                           QByteArray::number(i) + " with a line of text\"}");
+        snippets.write("]");
+        snippets.close();
+        QDir().mkpath(home.path() + QStringLiteral("/config/Quenvil"));
+        QFile settings(home.path() + QStringLiteral("/config/Quenvil/settings.json"));
+        if (!settings.open(QIODevice::WriteOnly))
+            return;
+        settings.write(R"({"soundEnabled":false,"hudEnabled":false,"spellFixEnabled":false})");
+        settings.close();
+
+        target = std::make_unique<TargetWindow>();
+        if (!target->start())
+            return;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(QUENVIL_APP), {});
+        if (!app.waitForStarted(5000))
+            return;
+        QThread::msleep(1500);
+        ok = app.state() == QProcess::Running;
+    }
+    ~Session()
+    {
+        app.terminate();
+        if (!app.waitForFinished(5000))
+            app.kill();
+        target.reset();
+        server.stop();
+    }
+};
+
+double residentMb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+void e2eExpand20(benchmark::State& state)
+{
+    Session s(0);
+    if (!s.ok) {
+        state.SkipWithError("could not start the X server, the target or the application");
+        return;
+    }
+    XTestKeyboard keyboard;
+    std::vector<double> samples;
+    for (auto _ : state) {
+        UserInput::type(QStringLiteral(" ;e2"), 60);
+        QThread::msleep(150);
+        QElapsedTimer t;
+        keyboard.press("0");
+        keyboard.release("0");
+        t.start();
+        bool arrived = false;
+        while (t.elapsed() < 5000) {
+            if (s.target->text().endsWith(kExpansion)) {
+                arrived = true;
+                break;
+            }
+            QThread::usleep(500);
+        }
+        if (!arrived) {
+            state.SkipWithError("the expansion did not arrive");
+            return;
+        }
+        samples.push_back(double(t.nsecsElapsed()) / 1e6);
+        UserInput::key({QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
+        QThread::msleep(150);
+    }
+    std::sort(samples.begin(), samples.end());
+    state.counters["e2e_expand20_median_ms"] = samples[samples.size() / 2];
+    state.counters["e2e_expand20_floor_ms"] = kFloorMs;
+}
+
+void appRss10k(benchmark::State& state)
+{
+    Session s(10000);
+    if (!s.ok) {
+        state.SkipWithError("could not start the X server, the target or the application");
+        return;
+    }
+    double mb = 0;
+    for (auto _ : state)
+        mb = residentMb(s.app.processId());
+    state.counters["app_rss_10k_mb"] = mb;
+}
+
+} // namespace
+
+BENCHMARK(e2eExpand20)->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(appRss10k)->Iterations(1);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    return runFigureBenchmarks(argc, argv);
+}
