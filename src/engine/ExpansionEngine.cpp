@@ -309,7 +309,10 @@ bool ExpansionEngine::expand(const Match& m, int backspaces, const QString& deli
     ContentRenderer::Result r = m_renderer.render(s, m.typed);
     if (r.declined)
         return false;
-    if (m_producers->presentFillIn(r.plainText, backspaces, kept + rest)) {
+    if (r.hasFillInTokens) {
+        // The form types the result itself; without a form there is nothing to type.
+        if (!m_producers->presentFillIn(r.plainText, backspaces, kept + rest))
+            return false;
         resetBuffer();
         return true;
     }

@@ -388,6 +388,15 @@ void tst_ExpansionEngine::declinedProducerContinuesAsNoMatch()
     type(QStringLiteral("teh "));
     QCOMPARE(m_replaced.size(), 1);
     QCOMPARE(m_engine->buffer().text(), QStringLiteral("teh ")); // delimiter appended as usual
+
+    // Fields with no form to ask for them, and AI with no back end: nothing is typed.
+    m_engine->resetBuffer();
+    setSnippets({snip(QStringLiteral(";f"), QStringLiteral("Dear {field:Name},")),
+                 snip(QStringLiteral(";ai"), QStringLiteral("{ai:say hi}"))});
+    m_state->setExpansionMode(ExpansionMode::instant);
+    type(QStringLiteral(";f ;ai "));
+    QCOMPARE(m_replaced.size(), 1);
+    QCOMPARE(m_engine->buffer().text(), QStringLiteral(";f ;ai "));
 }
 
 void tst_ExpansionEngine::eventTailAfterExpansionIsRetyped()
