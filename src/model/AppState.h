@@ -158,8 +158,8 @@ public:
     void setShowOnboarding(bool v);
 
     // Derived tables.
-    const QHash<QString, ResolvedSnippet>& triggerIndex() const { return m_index.triggerIndex; }
-    const QHash<QString, ResolvedSnippet>& insensitiveTriggerIndex() const { return m_index.insensitiveTriggerIndex; }
+    const TriggerMap& triggerIndex() const { return m_index.triggerIndex; }
+    const TriggerMap& insensitiveTriggerIndex() const { return m_index.insensitiveTriggerIndex; }
     const PrefixIndex& triggerPrefixIndex() const { return m_index.triggerPrefixIndex; }
     int maxTriggerLength() const { return m_index.maxTriggerLength; }
     int minTriggerLength() const { return m_index.minTriggerLength; }

@@ -22,7 +22,12 @@ TriggerIndex TriggerIndex::build(const QList<Snippet>& snippets, const QList<Sni
     entries.reserve(snippets.size());
     QList<std::pair<QString, int>> keyLengths;
     keyLengths.reserve(snippets.size());
-    QSet<int> lengths;
+    std::vector<bool> lengths; // lengths[n]: some key has n characters
+    const auto noteLength = [&lengths](int n) {
+        if (size_t(n) >= lengths.size())
+            lengths.resize(size_t(n) + 1);
+        lengths[size_t(n)] = true;
+    };
     for (const Snippet& s : snippets) {
         if (!s.enabled || s.trigger.isEmpty())
             continue;
@@ -33,20 +38,21 @@ TriggerIndex TriggerIndex::build(const QList<Snippet>& snippets, const QList<Sni
         ResolvedSnippet r{s, g ? g->appMode : AppScopeMode::all, g ? g->appList : QStringList()};
         if (s.ignoreCase) {
             const QString folded = Text::lower(key);
-            lengths.insert(Text::graphemeCount(folded));
+            noteLength(Text::graphemeCount(folded));
             t.insensitiveTriggerIndex.insert(folded, r);
         }
         const int length = Text::graphemeCount(key);
-        lengths.insert(length);
+        noteLength(length);
         keyLengths.append({key, length});
         entries.append(SuggestionEntry{key, s.content, r.appMode, r.appList});
         t.triggerIndex.insert(key, std::move(r));
     }
     t.triggerPrefixIndex = PrefixIndex::build(std::move(entries));
 
-    if (!lengths.isEmpty()) {
-        t.triggerLengths = QList<int>(lengths.begin(), lengths.end());
-        std::sort(t.triggerLengths.begin(), t.triggerLengths.end(), std::greater<int>());
+    for (int n = int(lengths.size()) - 1; n >= 0; --n)
+        if (lengths[size_t(n)])
+            t.triggerLengths.append(n);
+    if (!t.triggerLengths.isEmpty()) {
         t.maxTriggerLength = t.triggerLengths.first();
         t.minTriggerLength = t.triggerLengths.last();
     }
@@ -58,9 +64,10 @@ TriggerIndex TriggerIndex::build(const QList<Snippet>& snippets, const QList<Sni
             continue;
         const auto ends = Text::clusterEnds(key);
         for (int len = std::max(t.minTriggerLength, 1); len < length; ++len) {
-            const QString prefix = key.left(ends[len - 1]);
+            // Probed without copying; copied only when it shadows.
+            const QString prefix = QString::fromRawData(key.constData(), ends[len - 1]);
             if (t.triggerIndex.contains(prefix)) {
-                t.shadowedTriggers.insert(key, prefix);
+                t.shadowedTriggers.insert(key, QString(prefix.constData(), prefix.size()));
                 break;
             }
         }

@@ -67,7 +67,8 @@ void tst_Indexes::activeSnippets()
         QVERIFY(t.triggerPrefixIndex.isEmpty());
         return;
     }
-    QCOMPARE(t.triggerIndex.keys(), QStringList{key});
+    QCOMPARE(t.triggerIndex.size(), 1);
+    QVERIFY(t.triggerIndex.contains(key));
     const ResolvedSnippet r = t.triggerIndex.value(key);
     QCOMPARE(r.appMode, groupState == 1 ? AppScopeMode::onlyIn : AppScopeMode::all);
     QCOMPARE(r.appList.size(), groupState == 1 ? 1 : 0);
