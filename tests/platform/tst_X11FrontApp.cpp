@@ -35,6 +35,9 @@ class tst_X11FrontApp : public QObject
         QVERIFY(alpha.activate());
         QTRY_COMPARE(front.appKey(), QStringLiteral("QuenvilAlpha"));
         QCOMPARE(changes.last().first().toString(), QStringLiteral("QuenvilAlpha"));
+        // Let the window manager and alpha finish their focus hand-over first: a late
+        // focus request of alpha's own would otherwise undo ours.
+        QTest::qWait(300);
         QVERIFY(front.activate(remembered));
         QTRY_COMPARE_WITH_TIMEOUT(front.window(), remembered, 15000);
         QCOMPARE(front.appKey(), QStringLiteral("QuenvilBeta"));

@@ -45,7 +45,7 @@ class tst_X11HotKeys : public QObject
         QCOMPARE(fired, 2);
 
         // Lock keys on make no difference.
-        for (const QString lock : {QStringLiteral("Num_Lock"), QStringLiteral("Caps_Lock")}) {
+        for (const QString& lock : {QStringLiteral("Num_Lock"), QStringLiteral("Caps_Lock")}) {
             QVERIFY(UserInput::key({lock}));
             QVERIFY(UserInput::key({QStringLiteral("ctrl+alt+space")}));
             QVERIFY(UserInput::key({lock}));

@@ -45,7 +45,8 @@ bool click(int button)
 
 bool activateWindow(quint64 window)
 {
-    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)}, 15000);
+    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)},
+                   15000);
 }
 
 QByteArray keyboardMapping()

@@ -165,32 +165,6 @@ bool X11FrontApp::isOwnProcess() const
     return m_window != 0 && m_pid == qint64(getpid());
 }
 
-// The server's current time, from the PropertyNotify of an empty change to a window of
-// our own. Window managers weigh activation requests by their timestamp, and "now"
-// (CurrentTime) is one some of them treat as older than anything.
-quint32 X11FrontApp::serverTime() const
-{
-    Display* display = m_connection->display();
-    if (!m_timeWindow) {
-        XSetWindowAttributes attributes{};
-        attributes.event_mask = PropertyChangeMask;
-        m_timeWindow = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0, InputOnly,
-                                     CopyFromParent, CWEventMask, &attributes);
-    }
-    const Atom atom = XInternAtom(display, "_QUENVIL_TIMESTAMP", False);
-    unsigned char nothing = 0;
-    XChangeProperty(display, Window(m_timeWindow), atom, XA_STRING, 8, PropModeAppend, &nothing, 0);
-    XEvent event;
-    auto isOurs = [](Display*, XEvent* e, XPointer arg) -> Bool {
-        return e->type == PropertyNotify && e->xproperty.window == *reinterpret_cast<Window*>(arg);
-    };
-    Window target = Window(m_timeWindow);
-    XSync(display, False);
-    if (m_connection->isLost() || !XCheckIfEvent(display, &event, isOurs, reinterpret_cast<XPointer>(&target)))
-        return 0;
-    return quint32(event.xproperty.time);
-}
-
 bool X11FrontApp::activate(quint64 window, quint32 time)
 {
     if (!window || !connectDisplay())
@@ -202,8 +176,6 @@ bool X11FrontApp::activate(quint64 window, quint32 time)
     if (m_connection->endErrorTrap() != 0 || !exists)
         return false;
     const Window root = DefaultRootWindow(display);
-    if (!time)
-        time = serverTime();
     if (m_ewmh) {
         XEvent event{};
         event.xclient.type = ClientMessage;

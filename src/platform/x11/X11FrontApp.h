@@ -32,7 +32,6 @@ class X11FrontApp : public FrontApp
     void refresh(bool announce) const;
     quint64 activeWindow() const;
     quint64 focusedTopLevel() const;
-    quint32 serverTime() const;
 
     QByteArray m_displayName;
     mutable std::unique_ptr<X11Connection> m_connection;
@@ -43,5 +42,4 @@ class X11FrontApp : public FrontApp
     mutable quint64 m_window = 0;
     mutable QString m_appKey;
     mutable qint64 m_pid = 0;
-    mutable unsigned long m_timeWindow = 0;
 };

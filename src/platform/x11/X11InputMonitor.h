@@ -20,6 +20,8 @@ class SecureInput;
 // the main thread as its socket becomes readable. A second connection (the control
 // one) creates the context, follows keyboard-layout changes through XKB events and
 // watches grab windows; the data connection only ever carries the recorded stream.
+// What the stream means (which events are Quenvil's own, by the adjacency rule; which
+// keys fall under another client's keyboard grab) is RecordInterpreter's business.
 class X11InputMonitor : public InputMonitor
 {
     Q_OBJECT
