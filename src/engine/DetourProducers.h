@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ContentRenderer.h"
 #include "model/Models.h"
 
 #include <QString>
@@ -14,6 +15,11 @@ public:
     virtual ~DetourProducers() = default;
     virtual bool runScriptExpansion(const Snippet& snippet, int backspaces, const QString& suffix) { return false; }
     virtual bool runAIExpansion(const Snippet& snippet, int backspaces, const QString& suffix) { return false; }
-    // `plain` is the rendered text; true when it holds fields and the form was presented.
-    virtual bool presentFillIn(const QString& plain, int backspaces, const QString& suffix) { return false; }
+    // `plain` is the rendered text and `literals` where the clipboard's text sits in it (no
+    // field can come from there); true when it holds fields and the form was presented.
+    virtual bool presentFillIn(const QString& plain, const QList<ContentRenderer::LiteralRange>& literals,
+                               int backspaces, const QString& suffix)
+    {
+        return false;
+    }
 };

@@ -311,7 +311,7 @@ bool ExpansionEngine::expand(const Match& m, int backspaces, const QString& deli
         return false;
     if (r.hasFillInTokens) {
         // The form types the result itself; without a form there is nothing to type.
-        if (!m_producers->presentFillIn(r.plainText, backspaces, kept + rest))
+        if (!m_producers->presentFillIn(r.plainText, r.literalRanges, backspaces, kept + rest))
             return false;
         resetBuffer();
         return true;
@@ -450,10 +450,11 @@ std::optional<ExpansionEngine::SuggestionMatch> ExpansionEngine::suggestionMatch
         for (int i : found) {
             const SuggestionEntry& e = index.entry(i);
             if (scopeAdmits(e.appMode, e.appList))
-                m.entries.append(e);
+                m.rows.push_back(i);
         }
-        if (!m.entries.isEmpty()) {
+        if (!m.rows.empty()) {
             m.typed = prefix.toString();
+            m.index = index;
             return m;
         }
     }
@@ -465,7 +466,7 @@ void ExpansionEngine::refreshSuggestions()
     if (!m_state.inlineSuggestionsEnabled())
         return;
     if (const auto m = suggestionMatches())
-        m_suggestions->show(m->typed, m->entries);
+        m_suggestions->show(m->typed, m->index, m->rows);
     else
         m_suggestions->hide();
 }

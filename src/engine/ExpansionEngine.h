@@ -3,6 +3,7 @@
 #include "engine/Injector.h"
 #include "engine/TypedBuffer.h"
 #include "model/Models.h"
+#include "model/PrefixIndex.h"
 #include "platform/KeyDown.h"
 
 #include <QList>
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class AppState;
 class DetourProducers;
@@ -61,11 +63,12 @@ public:
     void setFrontBundleID(const QString& id) { m_frontBundleID = id; }
 
     // The suggestion popup's matcher: the longest typed tail that begins an active
-    // trigger admitted here, with its entries in list order.
+    // trigger admitted here, with its entries (numbers in `index`) in list order.
     struct SuggestionMatch
     {
         QString typed;
-        QList<SuggestionEntry> entries;
+        PrefixIndex index;
+        std::vector<int> rows;
     };
     std::optional<SuggestionMatch> suggestionMatches() const;
     void refreshSuggestions();

@@ -47,10 +47,12 @@ struct RecordingSuggestions : SuggestionDisplay
     QString typed;
     int shown = 0, hidden = 0;
     QList<SuggestionEntry> entries;
-    void show(const QString& t, const QList<SuggestionEntry>& e) override
+    void show(const QString& t, const PrefixIndex& index, std::span<const int> rows) override
     {
         typed = t;
-        entries = e;
+        entries.clear();
+        for (int r : rows)
+            entries.append(index.entry(r));
         ++shown;
     }
     void hide() override { ++hidden; }

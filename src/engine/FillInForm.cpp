@@ -1,0 +1,187 @@
+#include "engine/FillInForm.h"
+
+#include "model/Text.h"
+#include "ui/PillButton.h"
+#include "ui/Theme.h"
+#include "ui/ThemedLabel.h"
+#include "ui/ThemedTextField.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+QString cssColor(const QColor& c)
+{
+    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
+}
+
+// A menu button in the field colours, with its own small chevron: a style sheet that
+// recolours a combo box also takes away the platform's arrow.
+class MenuPicker : public QComboBox
+{
+  public:
+    using QComboBox::QComboBox;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QComboBox::paintEvent(event);
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(Theme::textSecondary(), 1.5);
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter.setPen(pen);
+        const QPointF c(width() - 13.0, height() / 2.0);
+        painter.drawPolyline(
+            QPolygonF{c + QPointF(-3.5, -1.75), c + QPointF(0, 1.75), c + QPointF(3.5, -1.75)});
+    }
+};
+
+} // namespace
+
+FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setWindowTitle(QStringLiteral("Fill in"));
+    setFixedWidth(formWidth);
+
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, Theme::sidebar());
+    dark.setColor(QPalette::WindowText, Theme::textPrimary());
+    dark.setColor(QPalette::Text, Theme::textPrimary());
+    dark.setColor(QPalette::Base, Theme::field());
+    dark.setColor(QPalette::Button, Theme::field());
+    dark.setColor(QPalette::ButtonText, Theme::textPrimary());
+    dark.setColor(QPalette::Highlight, Theme::accent());
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    setPalette(dark);
+
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(padding, padding, padding, padding);
+    stack->setSpacing(spacing);
+    stack->setSizeConstraint(QLayout::SetFixedSize);
+
+    QFont labelFont = Theme::systemFont(labelSize, QFont::DemiBold);
+    labelFont.setLetterSpacing(QFont::AbsoluteSpacing, labelLetterSpacing);
+
+    for (const FillInController::Field& field : fields) {
+        auto* row = new QVBoxLayout;
+        row->setSpacing(rowSpacing);
+        row->addWidget(makeThemedLabel(Text::upper(field.label), labelFont, Theme::textTertiary(), this));
+        QWidget* editor = nullptr;
+        if (field.options.isEmpty()) {
+            auto* text = new ThemedTextField(field.label, false, this);
+            text->setText(field.defaultValue);
+            text->setFixedWidth(formWidth - 2 * padding);
+            editor = text;
+            row->addWidget(text);
+        } else {
+            QComboBox* menu = makeMenu(field.options);
+            editor = menu;
+            row->addWidget(menu, 0, Qt::AlignLeft);
+        }
+        m_labels.append(field.label);
+        m_editors.insert(field.label, editor);
+        if (!m_firstEditor)
+            m_firstEditor = editor;
+        stack->addLayout(row);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addStretch(1);
+    auto* cancel = new PillButton(QStringLiteral("Cancel"), {}, false, this);
+    auto* insert = new PillButton(QStringLiteral("Insert"), {}, true, this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    insert->setObjectName(QStringLiteral("insert"));
+    buttons->addWidget(cancel);
+    buttons->addWidget(insert);
+    stack->addLayout(buttons);
+    connect(cancel, &QAbstractButton::clicked, this, &FillInForm::cancelRequested);
+    connect(insert, &QAbstractButton::clicked, this, &FillInForm::insertRequested);
+}
+
+QComboBox* FillInForm::makeMenu(const QStringList& options)
+{
+    auto* menu = new MenuPicker(this);
+    menu->addItems(options);
+    menu->setCurrentIndex(0);
+    menu->setMaximumWidth(menuMaxWidth);
+    menu->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    menu->setFont(Theme::systemFont(ThemedTextField::textSize));
+    menu->setStyleSheet(QStringLiteral("QComboBox { background: %1; color: %2; border: 1px solid %3;"
+                                       " border-radius: 8px; padding: 5px 26px 5px 10px; }"
+                                       "QComboBox::drop-down { border: none; width: 20px; }"
+                                       "QComboBox QAbstractItemView { background: %4; color: %2;"
+                                       " border: 1px solid %5; selection-background-color: %6;"
+                                       " selection-color: white; outline: none; }")
+                            .arg(cssColor(Theme::field()), cssColor(Theme::textPrimary()),
+                                 cssColor(Theme::border()), cssColor(Theme::card()),
+                                 cssColor(Theme::borderStrong()), cssColor(Theme::accent())));
+    return menu;
+}
+
+QHash<QString, QString> FillInForm::values() const
+{
+    QHash<QString, QString> out;
+    for (const QString& label : m_labels) {
+        QWidget* editor = m_editors.value(label);
+        if (auto* text = qobject_cast<ThemedTextField*>(editor))
+            out.insert(label, text->text());
+        else if (auto* menu = qobject_cast<QComboBox*>(editor))
+            out.insert(label, menu->currentText());
+    }
+    return out;
+}
+
+void FillInForm::showCentered()
+{
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+    raise();
+    activateWindow();
+    if (m_firstEditor)
+        m_firstEditor->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void FillInForm::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        event->accept();
+        emit cancelRequested();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        emit insertRequested();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void FillInForm::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    emit closedByUser();
+}
+
+void FillInForm::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::sidebar());
+}
