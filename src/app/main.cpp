@@ -1,13 +1,33 @@
+#include "ai/AIReply.h"
+#include "ai/AIService.h"
+#include "ai/AIVetter.h"
+#include "ai/LearningEngine.h"
+#include "ai/OnDeviceModel.h"
+#include "ai/OpenAIClient.h"
 #include "engine/ContentRenderer.h"
+#include "engine/DesktopFeedback.h"
 #include "engine/EventTap.h"
 #include "engine/ExpansionEngine.h"
+#include "engine/ExpansionHUD.h"
+#include "engine/FillInController.h"
 #include "engine/Injector.h"
+#include "engine/Notifier.h"
 #include "engine/QtClipboard.h"
+#include "engine/ScriptRunner.h"
+#include "engine/SnippetProducers.h"
+#include "engine/SoundPlayer.h"
+#include "engine/SuggestionPopup.h"
 #include "model/AppState.h"
 #include "model/BackupManager.h"
+#include "platform/linux/AtSpiCaretLocator.h"
+#include "platform/linux/CanberraSoundOutput.h"
+#include "platform/linux/DBusNotificationService.h"
+#include "platform/linux/HunspellSpellChecker.h"
+#include "platform/linux/X11CompositorProbe.h"
 #include "platform/x11/X11PlatformServices.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -57,8 +77,11 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quenvil"));
+    // The application id names the desktop entry and the notifications' identifiers.
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.quenvil.Quenvil"));
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals(&app);
+    const QString appId = QGuiApplication::desktopFileName();
 
     AppState state;
     AppState::setShared(&state);
@@ -66,6 +89,9 @@ int main(int argc, char** argv)
     std::unique_ptr<PlatformServices> platform = createX11PlatformServices();
     Injector injector(*platform->keySynth, *platform->sleeper);
     Injector::setShared(&injector);
+    const ExpansionEngine::Replace replace = [&injector](int b, const QList<Injector::Segment>& s, int c) {
+        injector.replace(b, s, c);
+    };
 
     QtClipboard clipboard;
     ContentRenderer::Options renderOptions;
@@ -73,18 +99,70 @@ int main(int argc, char** argv)
     renderOptions.clipboard = &clipboard;
     ContentRenderer renderer(renderOptions);
 
-    ExpansionEngine engine(
-        state, [&injector](int b, const QList<Injector::Segment>& s, int c) { injector.replace(b, s, c); },
-        renderer);
+    ExpansionEngine engine(state, replace, renderer);
     ExpansionEngine::setShared(&engine);
     engine.setFrontBundleID(platform->frontApp->appKey());
     QObject::connect(platform->frontApp.get(), &FrontApp::frontChanged, &engine,
                      &ExpansionEngine::handleFrontChanged);
+    // Whatever was typed just before a password prompt took the keyboard must not join
+    // what comes after it.
+    QObject::connect(platform->secureInput.get(), &SecureInput::changed, &engine, [&engine] { engine.resetBuffer(); });
+
+    // Feedback: the HUD, the popup near the caret, sounds, the notice.
+    X11CompositorProbe compositor;
+    const auto compositing = [&compositor] { return compositor.isCompositing(); };
+    ExpansionHUD hud(ExpansionHUD::Options{nullptr, compositing, {}});
+    ExpansionHUD::setShared(&hud);
+    DesktopFeedback feedback(hud);
+    AtSpiCaretLocator caret;
+    SuggestionPopup popup(SuggestionPopup::Options{&caret, compositing, {}});
+    SuggestionPopup::setShared(&popup);
+    CanberraSoundOutput sound(QStringLiteral("Quenvil"), appId);
+    SoundPlayer::setOutput(&sound);
+    DBusNotificationService notifications(QDBusConnection::sessionBus(), QStringLiteral("Quenvil"), appId);
+    Notifier::setService(&notifications);
+
+    // AI back ends.
+    OpenAIClient openAI(state);
+    AIVetter vetter(openAI);
+    AIVetter::setShared(&vetter);
+    OnDeviceModel onDevice(state);
+    OnDeviceModel::setShared(&onDevice);
+    AIService ai(vetter, onDevice);
+    AIService::setShared(&ai);
+
+    // Snippets whose text comes from a command, a model or a form.
+    ScriptRunner scripts;
+    FillInController fillIn(state, engine, *platform->frontApp, feedback, replace);
+    SnippetProducers producers(state, engine, renderer, *platform->frontApp, feedback, replace, scripts, fillIn);
+    SnippetProducers::AIModel model;
+    model.isReady = [&ai](AIBackend b) { return ai.isReady(b); };
+    model.complete = [&ai](AIBackend b, const QString& system, const QString& user,
+                           SnippetProducers::AIModel::Reply reply) {
+        AIReply* r = ai.complete(b, system, user);
+        QObject::connect(r, &AIReply::finished, r, [reply](const AIResult& result) {
+            if (result.ok())
+                reply(result.text, {});
+            else
+                reply(std::nullopt, result.error->description());
+        });
+    };
+    producers.setAIModel(model);
+
+    // Learning: the spell checker loads here, at start-up, never inside a keystroke.
+    HunspellSpellChecker spelling;
+    LearningEngine learning(state, LearningEngine::Collaborators{&spelling, platform->secureInput.get(),
+                                                                 [&engine] { return engine.frontBundleID(); }});
+    LearningEngine::setShared(&learning);
+
+    engine.setCollaborators({&learning, &popup, &feedback, &producers});
     AppState::Hooks hooks;
     hooks.resetBuffer = [&engine] { engine.resetBuffer(); };
+    hooks.hideSuggestionPopup = [&popup] { popup.hide(); };
     state.setHooks(hooks);
 
     EventTap tap(*platform->inputMonitor, *platform->accessibility, state, engine);
+    tap.setPermissionLostHandler([] { Notifier::permissionLost(); });
     state.setAccessibilityGranted(platform->accessibility->isTrusted());
     tap.start();
     BackupManager::backupIfNeeded();
@@ -92,6 +170,11 @@ int main(int argc, char** argv)
     const int code = app.exec();
     tap.stop();
     injector.waitForIdle();
+    learning.saveNow();
     state.flushPendingStats();
+    state.setHooks({});
+    engine.setCollaborators({});
+    SoundPlayer::setOutput(nullptr);
+    Notifier::setService(nullptr);
     return code;
 }
