@@ -35,18 +35,6 @@ QDateTime fromReferenceSeconds(double s)
     return QDateTime::fromMSecsSinceEpoch(qint64(std::llround((s + kReferenceEpoch) * 1000.0)));
 }
 
-std::optional<QJsonValue> parseJson(const QByteArray& bytes)
-{
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        return std::nullopt;
-    if (doc.isArray())
-        return QJsonValue(doc.array());
-    if (doc.isObject())
-        return QJsonValue(doc.object());
-    return std::nullopt;
-}
 
 QByteArray pretty(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Indented); }
 

@@ -239,18 +239,6 @@ QByteArray encodeList(const QList<T>& list)
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 
-std::optional<QJsonValue> parse(const QByteArray& bytes)
-{
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        return std::nullopt;
-    if (doc.isArray())
-        return QJsonValue(doc.array());
-    if (doc.isObject())
-        return QJsonValue(doc.object());
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -475,15 +463,28 @@ QByteArray encodeSnippets(const QList<Snippet>& list)
 }
 QByteArray encodeGroups(const QList<SnippetGroup>& list) { return encodeList(list); }
 
+std::optional<QJsonValue> parseJson(const QByteArray& bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return std::nullopt;
+    if (doc.isArray())
+        return QJsonValue(doc.array());
+    if (doc.isObject())
+        return QJsonValue(doc.object());
+    return std::nullopt;
+}
+
 std::optional<QList<Snippet>> decodeSnippets(const QByteArray& bytes)
 {
-    const auto v = parse(bytes);
+    const auto v = parseJson(bytes);
     return v ? snippetsFromJson(*v) : std::nullopt;
 }
 
 std::optional<QList<SnippetGroup>> decodeGroups(const QByteArray& bytes)
 {
-    const auto v = parse(bytes);
+    const auto v = parseJson(bytes);
     return v ? groupsFromJson(*v) : std::nullopt;
 }
 

@@ -114,6 +114,9 @@ std::optional<QList<Snippet>> snippetsFromJson(const QJsonValue& v);
 std::optional<QList<SnippetGroup>> groupsFromJson(const QJsonValue& v);
 std::optional<QList<CustomCorrection>> correctionsFromJson(const QJsonValue& v);
 
+// A JSON text whose top level is an array or an object; absent for anything else.
+std::optional<QJsonValue> parseJson(const QByteArray& bytes);
+
 // Pretty-printed, sorted keys (QJsonObject keeps its keys sorted).
 QByteArray encodeSnippets(const QList<Snippet>& list);
 QByteArray encodeGroups(const QList<SnippetGroup>& list);
