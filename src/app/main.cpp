@@ -1,9 +1,15 @@
+#include "ai/AIAccess.h"
 #include "ai/AIReply.h"
+#include "ai/AIRewriteController.h"
+#include "ai/AIRewritePanel.h"
 #include "ai/AIService.h"
 #include "ai/AIVetter.h"
+#include "ai/CandidateVetting.h"
 #include "ai/LearningEngine.h"
 #include "ai/OnDeviceModel.h"
 #include "ai/OpenAIClient.h"
+#include "ai/PhraseTemplates.h"
+#include "ai/ToneProfile.h"
 #include "engine/ContentRenderer.h"
 #include "engine/DesktopFeedback.h"
 #include "engine/EventTap.h"
@@ -20,10 +26,14 @@
 #include "model/AppState.h"
 #include "model/BackupManager.h"
 #include "platform/linux/AtSpiCaretLocator.h"
+#include "platform/linux/AtSpiFocusTracker.h"
+#include "platform/linux/AtSpiPasswordWatcher.h"
+#include "platform/linux/AtSpiSelectedText.h"
 #include "platform/linux/CanberraSoundOutput.h"
 #include "platform/linux/DBusNotificationService.h"
 #include "platform/linux/HunspellSpellChecker.h"
 #include "platform/linux/X11CompositorProbe.h"
+#include "platform/linux/X11PrimarySelection.h"
 #include "platform/x11/X11PlatformServices.h"
 
 #include <QApplication>
@@ -155,6 +165,30 @@ int main(int argc, char** argv)
                                                                  [&engine] { return engine.frontBundleID(); }});
     LearningEngine::setShared(&learning);
 
+    // Vetting, templates and the tone profile run when typing has gone quiet.
+    const AIAccess aiAccess = AIAccess::from(ai);
+    CandidateVetting vetting(state, learning, vetter, aiAccess);
+    CandidateVetting::setShared(&vetting);
+    PhraseTemplates templates(state, learning, aiAccess);
+    PhraseTemplates::setShared(&templates);
+    ToneProfile tone(state, learning, aiAccess);
+    ToneProfile::setShared(&tone);
+    learning.setAIWork({[&vetting] { vetting.autoVetOnDevice(); }, [&templates] { templates.autoTemplateOnDevice(); },
+                        [&tone] { tone.refreshToneProfile(); }});
+
+    // The accessibility bus: password fields set secure input; the rewrite reads the selection.
+    AtSpiFocusTracker accessibleFocus;
+    AtSpiPasswordWatcher passwordWatcher(accessibleFocus, *platform->secureInput);
+    X11PrimarySelection primary;
+    AtSpiSelectedText selectedText(accessibleFocus, &primary);
+    AIRewriteController::Collaborators rewriteWith = AIRewriteController::aiCollaborators(ai, onDevice, learning);
+    rewriteWith.frontApp = platform->frontApp.get();
+    rewriteWith.selectedText = &selectedText;
+    rewriteWith.feedback = &feedback;
+    rewriteWith.replace = replace;
+    AIRewriteController rewrite(state, rewriteWith);
+    rewrite.installHotKey(*platform->hotKeys);
+
     engine.setCollaborators({&learning, &popup, &feedback, &producers});
     AppState::Hooks hooks;
     hooks.resetBuffer = [&engine] { engine.resetBuffer(); };
@@ -170,6 +204,7 @@ int main(int argc, char** argv)
     const int code = app.exec();
     tap.stop();
     injector.waitForIdle();
+    learning.setAIWork({});
     learning.saveNow();
     state.flushPendingStats();
     state.setHooks({});

@@ -1,0 +1,253 @@
+#include "ai/AIRewritePanel.h"
+
+#include "model/Text.h"
+#include "ui/PillButton.h"
+#include "ui/SymbolImage.h"
+#include "ui/Theme.h"
+#include "ui/ThemedLabel.h"
+#include "ui/ThemedTextField.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr qreal kCaptionSize = 10;
+constexpr qreal kCaptionLetterSpacing = 0.8;
+constexpr qreal kPreviewSize = 12;
+constexpr qreal kPresetSize = 12.5;
+constexpr qreal kSparklesSize = 10;
+constexpr qreal kCornerRadius = 7;
+constexpr int kPreviewPadding = 10;
+constexpr int kPresetPaddingX = 10;
+constexpr int kPresetPaddingY = 8;
+constexpr int kPreviewLines = 3;
+
+void fillRounded(QPainter& painter, const QRectF& rect)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(rect, kCornerRadius, kCornerRadius);
+    painter.fillPath(path, Theme::field());
+}
+
+// The selection preview: at most three lines on the field colour.
+class PreviewLabel : public QLabel
+{
+  public:
+    PreviewLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+    {
+        setWordWrap(true);
+        setTextFormat(Qt::PlainText);
+        setFont(Theme::systemFont(kPreviewSize));
+        QPalette p = palette();
+        p.setColor(QPalette::WindowText, Theme::textSecondary());
+        setPalette(p);
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setContentsMargins(kPreviewPadding, kPreviewPadding, kPreviewPadding, kPreviewPadding);
+        const int lines = fontMetrics().lineSpacing() * kPreviewLines;
+        setMaximumHeight(lines + 2 * kPreviewPadding);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        fillRounded(painter, rect());
+        painter.setFont(font());
+        painter.setPen(Theme::textSecondary());
+        const QRect inner = contentsRect();
+        // Whole lines only: a fourth line is not shown in part.
+        const int lineHeight = fontMetrics().lineSpacing();
+        const QRect clip(inner.left(), inner.top(), inner.width(),
+                         std::min(inner.height(), lineHeight * kPreviewLines));
+        painter.setClipRect(clip);
+        painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text());
+    }
+};
+
+// A preset: its text, flexible space and the sparkles, on the field colour; the whole
+// rectangle takes the click.
+class PresetButton : public QAbstractButton
+{
+  public:
+    PresetButton(const QString& instruction, QWidget* parent) : QAbstractButton(parent)
+    {
+        setText(instruction);
+        setFont(Theme::systemFont(kPresetSize));
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+    QSize sizeHint() const override
+    {
+        const int h = fontMetrics().height() + 2 * kPresetPaddingY;
+        return {AIRewritePanel::panelWidth - 2 * AIRewritePanel::padding, h};
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        fillRounded(painter, rect());
+        painter.setFont(font());
+        painter.setPen(Theme::textPrimary());
+        const QRect inner =
+            rect().adjusted(kPresetPaddingX, kPresetPaddingY, -kPresetPaddingX, -kPresetPaddingY);
+        const qreal side = kSparklesSize;
+        painter.drawText(inner.adjusted(0, 0, -int(side) - 6, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+        const QRectF box(inner.right() - side + 1, inner.center().y() - side / 2 + 0.5, side, side);
+        SymbolImage::paint(painter, QStringLiteral("sparkles"), box, Theme::textTertiary());
+    }
+};
+
+} // namespace
+
+AIRewritePanel::AIRewritePanel(const QString& selection, const QStringList& presets, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_selection(selection)
+{
+    setWindowTitle(QStringLiteral("Rewrite with AI"));
+    setFixedWidth(panelWidth);
+
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, Theme::sidebar());
+    dark.setColor(QPalette::WindowText, Theme::textPrimary());
+    dark.setColor(QPalette::Text, Theme::textPrimary());
+    dark.setColor(QPalette::Base, Theme::field());
+    dark.setColor(QPalette::Button, Theme::field());
+    dark.setColor(QPalette::ButtonText, Theme::textPrimary());
+    dark.setColor(QPalette::Highlight, Theme::accent());
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    setPalette(dark);
+
+    const int inner = panelWidth - 2 * padding;
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(padding, padding, padding, padding);
+    stack->setSpacing(spacing);
+    stack->setSizeConstraint(QLayout::SetFixedSize);
+
+    QFont captionFont = Theme::systemFont(kCaptionSize, QFont::DemiBold);
+    captionFont.setLetterSpacing(QFont::AbsoluteSpacing, kCaptionLetterSpacing);
+
+    auto* selectionBlock = new QVBoxLayout;
+    selectionBlock->setSpacing(blockSpacing);
+    selectionBlock->addWidget(
+        makeThemedLabel(QStringLiteral("SELECTED TEXT"), captionFont, Theme::textTertiary(), this));
+    m_preview = new PreviewLabel(previewText(selection), this);
+    m_preview->setFixedWidth(inner);
+    selectionBlock->addWidget(m_preview);
+    stack->addLayout(selectionBlock);
+
+    auto* presetBlock = new QVBoxLayout;
+    presetBlock->setSpacing(presetSpacing);
+    for (const QString& preset : presets) {
+        auto* button = new PresetButton(preset, this);
+        button->setFixedWidth(inner);
+        presetBlock->addWidget(button);
+        m_presets.append(button);
+        connect(button, &QAbstractButton::clicked, this, [this, preset] { emit chosen(preset); });
+    }
+    stack->addLayout(presetBlock);
+
+    auto* customBlock = new QVBoxLayout;
+    customBlock->setSpacing(blockSpacing);
+    customBlock->addWidget(
+        makeThemedLabel(QStringLiteral("OR YOUR OWN INSTRUCTION"), captionFont, Theme::textTertiary(), this));
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    m_custom = new ThemedTextField(QStringLiteral("e.g. translate to Spanish"), false, this);
+    m_rewrite = new PillButton(QStringLiteral("Rewrite"), {}, true, this);
+    m_rewrite->setObjectName(QStringLiteral("rewrite"));
+    row->addWidget(m_custom, 1);
+    row->addWidget(m_rewrite, 0, Qt::AlignVCenter);
+    customBlock->addLayout(row);
+    stack->addLayout(customBlock);
+    connect(m_custom, &QLineEdit::textChanged, this, &AIRewritePanel::updateRewriteButton);
+    connect(m_custom, &QLineEdit::returnPressed, this, &AIRewritePanel::chooseCustom);
+    connect(m_rewrite, &QAbstractButton::clicked, this, &AIRewritePanel::chooseCustom);
+
+    auto* footer = new QHBoxLayout;
+    footer->addStretch(1);
+    m_cancel = new PillButton(QStringLiteral("Cancel"), {}, false, this);
+    m_cancel->setObjectName(QStringLiteral("cancel"));
+    footer->addWidget(m_cancel);
+    stack->addLayout(footer);
+    connect(m_cancel, &QAbstractButton::clicked, this, &AIRewritePanel::cancelRequested);
+
+    updateRewriteButton();
+}
+
+QString AIRewritePanel::previewText(const QString& selection)
+{
+    QString flowing = selection;
+    flowing.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    flowing = Text::trimWhitespace(flowing);
+    if (Text::graphemeCount(flowing) > previewLength)
+        return Text::leftGraphemes(flowing, previewLength) + QChar(0x2026);
+    return flowing;
+}
+
+QString AIRewritePanel::previewShown() const
+{
+    return m_preview->text();
+}
+
+void AIRewritePanel::updateRewriteButton()
+{
+    const bool usable = !Text::trimSpacesAndTabs(m_custom->text()).isEmpty();
+    m_rewrite->setEnabled(usable);
+    m_rewrite->setOpacity(usable ? 1.0 : 0.4);
+}
+
+void AIRewritePanel::chooseCustom()
+{
+    if (!m_rewrite->isEnabled())
+        return;
+    emit chosen(m_custom->text());
+}
+
+void AIRewritePanel::showCentered()
+{
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+    raise();
+    activateWindow();
+    QTimer::singleShot(focusDelayMs, m_custom,
+                       [field = m_custom] { field->setFocus(Qt::ActiveWindowFocusReason); });
+}
+
+void AIRewritePanel::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        emit cancelRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void AIRewritePanel::closeEvent(QCloseEvent* event)
+{
+    // Closed by the window manager: only hidden, the controller keeps it until the next use.
+    event->accept();
+    emit closedByUser();
+}
+
+void AIRewritePanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::sidebar());
+}
