@@ -124,7 +124,10 @@ int main(int argc, char** argv)
     ExpansionHUD hud(ExpansionHUD::Options{nullptr, compositing, {}});
     ExpansionHUD::setShared(&hud);
     DesktopFeedback feedback(hud);
-    AtSpiCaretLocator caret;
+    // One connection to the accessibility bus follows the focus for the caret, the
+    // selection and password fields.
+    AtSpiFocusTracker accessibleFocus;
+    AtSpiCaretLocator caret(accessibleFocus);
     SuggestionPopup popup(SuggestionPopup::Options{&caret, compositing, {}});
     SuggestionPopup::setShared(&popup);
     CanberraSoundOutput sound(QStringLiteral("Quenvil"), appId);
@@ -177,7 +180,6 @@ int main(int argc, char** argv)
                         [&tone] { tone.refreshToneProfile(); }});
 
     // The accessibility bus: password fields set secure input; the rewrite reads the selection.
-    AtSpiFocusTracker accessibleFocus;
     AtSpiPasswordWatcher passwordWatcher(accessibleFocus, *platform->secureInput);
     X11PrimarySelection primary;
     AtSpiSelectedText selectedText(accessibleFocus, &primary);

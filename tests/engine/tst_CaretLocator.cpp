@@ -2,6 +2,7 @@
 // the test's own: focus tracking, the caret's extents, the end of a text, and the
 // programs that answer late or never.
 #include "platform/linux/AtSpiCaretLocator.h"
+#include "platform/linux/AtSpiFocusTracker.h"
 
 #include "PrivateSessionBus.h"
 
@@ -109,6 +110,7 @@ class tst_CaretLocator : public QObject
     PrivateSessionBus m_bus;
     std::optional<QDBusConnection> m_program;
     std::unique_ptr<FakeAccessible> m_accessible;
+    std::unique_ptr<AtSpiFocusTracker> m_tracker;
     std::unique_ptr<AtSpiCaretLocator> m_locator;
 };
 
@@ -119,7 +121,8 @@ void tst_CaretLocator::init()
     m_accessible = std::make_unique<FakeAccessible>(*m_program);
     QVERIFY(m_program->registerVirtualObject(kPath, m_accessible.get()));
     QVERIFY(m_program->registerVirtualObject(kOtherPath, m_accessible.get()));
-    m_locator = std::make_unique<AtSpiCaretLocator>(m_bus.address(), AtSpiCaretLocator::Options{150});
+    m_tracker = std::make_unique<AtSpiFocusTracker>(m_bus.address());
+    m_locator = std::make_unique<AtSpiCaretLocator>(*m_tracker, AtSpiCaretLocator::Options{150});
     QVERIFY(m_locator->isConnected());
     // Let the locator's match rule reach the bus before the program speaks.
     QTest::qWait(50);
@@ -128,6 +131,7 @@ void tst_CaretLocator::init()
 void tst_CaretLocator::cleanup()
 {
     m_locator.reset();
+    m_tracker.reset();
     m_program->unregisterObject(kPath);
     m_program->unregisterObject(kOtherPath);
     m_accessible.reset();

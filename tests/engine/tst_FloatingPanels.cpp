@@ -6,6 +6,7 @@
 #include "engine/SuggestionPopup.h"
 #include "model/PrefixIndex.h"
 #include "platform/linux/AtSpiCaretLocator.h"
+#include "platform/linux/AtSpiFocusTracker.h"
 #include "platform/linux/X11CompositorProbe.h"
 
 #include "TargetWindow.h"
@@ -145,7 +146,8 @@ void tst_FloatingPanels::clicksGoThrough()
 
 void tst_FloatingPanels::popupFindsTheCaret()
 {
-    AtSpiCaretLocator locator;
+    AtSpiFocusTracker tracker;
+    AtSpiCaretLocator locator(tracker);
     QTRY_VERIFY_WITH_TIMEOUT(locator.isConnected(), 20000);
     QTest::qWait(500); // the registry takes our listener before the program starts
 

@@ -1,17 +1,17 @@
 #include "platform/linux/AtSpiCaretLocator.h"
 
+#include "platform/linux/AtSpiFocusTracker.h"
+
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QPointer>
 #include <QTimer>
 
-#include <atomic>
 
 namespace {
 
 const QString kTextInterface = QStringLiteral("org.a11y.atspi.Text");
-const QString kFocusEvent = QStringLiteral("object:state-changed:focused");
 // ATSPI_COORD_TYPE_SCREEN
 constexpr uint kScreenCoordinates = 0;
 
@@ -33,91 +33,30 @@ struct AtSpiCaretLocator::Request
     }
 };
 
-AtSpiCaretLocator::AtSpiCaretLocator(QObject* parent) : AtSpiCaretLocator(Options{}, parent) {}
-
-AtSpiCaretLocator::AtSpiCaretLocator(Options options, QObject* parent) : QObject(parent), m_options(options)
+AtSpiCaretLocator::AtSpiCaretLocator(AtSpiFocusTracker& tracker, QObject* parent)
+    : AtSpiCaretLocator(tracker, Options{}, parent)
 {
-    findBus();
 }
 
-AtSpiCaretLocator::AtSpiCaretLocator(const QString& busAddress, Options options, QObject* parent)
-    : QObject(parent), m_options(options)
+AtSpiCaretLocator::AtSpiCaretLocator(AtSpiFocusTracker& tracker, Options options, QObject* parent)
+    : QObject(parent), m_tracker(tracker), m_options(options)
 {
-    connectTo(busAddress);
+    connect(&m_tracker, &AtSpiFocusTracker::connected, this, &AtSpiCaretLocator::connected);
+    connect(&m_tracker, &AtSpiFocusTracker::focusChanged, this, &AtSpiCaretLocator::focusChanged);
 }
 
-AtSpiCaretLocator::~AtSpiCaretLocator()
-{
-    if (m_bus) {
-        m_bus.reset();
-        QDBusConnection::disconnectFromBus(m_connectionName);
-    }
-}
+AtSpiCaretLocator::~AtSpiCaretLocator() = default;
 
-void AtSpiCaretLocator::findBus()
-{
-    QDBusConnection session = QDBusConnection::sessionBus();
-    if (!session.isConnected())
-        return;
-    // Asking may start the accessibility bus (D-Bus activation), which takes a moment:
-    // never wait for it.
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
-    auto* watcher = new QDBusPendingCallWatcher(session.asyncCall(call, 10000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        const QDBusPendingReply<QString> reply = *watcher;
-        if (reply.isValid() && !reply.value().isEmpty())
-            connectTo(reply.value());
-    });
-}
-
-void AtSpiCaretLocator::connectTo(const QString& address)
-{
-    static std::atomic<int> counter{0};
-    m_connectionName = QStringLiteral("quenvil-atspi-%1").arg(++counter);
-    QDBusConnection bus = QDBusConnection::connectToBus(address, m_connectionName);
-    if (!bus.isConnected()) {
-        QDBusConnection::disconnectFromBus(m_connectionName);
-        return;
-    }
-    m_bus = bus;
-    m_bus->connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
-                   QStringLiteral("StateChanged"), {QStringLiteral("focused")}, QString(), this,
-                   SLOT(onStateChanged(QDBusMessage)));
-    // Programs send only the events some listener registered for.
-    QDBusMessage reg = QDBusMessage::createMethodCall(
-        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
-        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
-    reg << kFocusEvent << QStringList() << QString();
-    m_bus->asyncCall(reg);
-    emit connected();
-}
-
-void AtSpiCaretLocator::onStateChanged(const QDBusMessage& message)
-{
-    const QList<QVariant> args = message.arguments();
-    if (args.size() < 2 || args.at(0).toString() != QLatin1String("focused"))
-        return;
-    if (args.at(1).toInt() != 0) {
-        m_focusService = message.service();
-        m_focusPath = message.path();
-    } else if (message.service() == m_focusService && message.path() == m_focusPath) {
-        m_focusService.clear();
-        m_focusPath.clear();
-    } else {
-        return;
-    }
-    emit focusChanged();
-}
+bool AtSpiCaretLocator::isConnected() const { return m_tracker.isConnected(); }
+QString AtSpiCaretLocator::focusedService() const { return m_tracker.focusedService(); }
+QString AtSpiCaretLocator::focusedPath() const { return m_tracker.focusedPath(); }
 
 void AtSpiCaretLocator::requestCaretRect(QObject* context, Answer done)
 {
     auto request = std::make_shared<Request>();
     request->context = context;
     request->done = std::move(done);
-    if (!m_bus || m_focusService.isEmpty()) {
+    if (!m_tracker.isConnected() || m_tracker.focusedService().isEmpty()) {
         QTimer::singleShot(0, this, [request] { request->finish(std::nullopt); });
         return;
     }
@@ -127,11 +66,11 @@ void AtSpiCaretLocator::requestCaretRect(QObject* context, Answer done)
 
 void AtSpiCaretLocator::askCaretOffset(const std::shared_ptr<Request>& request)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(m_focusService, m_focusPath,
+    QDBusMessage call = QDBusMessage::createMethodCall(m_tracker.focusedService(), m_tracker.focusedPath(),
                                                        QStringLiteral("org.freedesktop.DBus.Properties"),
                                                        QStringLiteral("Get"));
     call << kTextInterface << QStringLiteral("CaretOffset");
-    auto* watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(call, m_options.timeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_tracker.bus()->asyncCall(call, m_options.timeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, request] {
         watcher->deleteLater();
         if (request->answered)
@@ -153,14 +92,14 @@ void AtSpiCaretLocator::askCaretOffset(const std::shared_ptr<Request>& request)
 
 void AtSpiCaretLocator::askExtents(const std::shared_ptr<Request>& request, int offset, bool previous)
 {
-    if (!m_bus || m_focusService.isEmpty()) {
+    if (!m_tracker.isConnected() || m_tracker.focusedService().isEmpty()) {
         request->finish(std::nullopt);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(m_focusService, m_focusPath, kTextInterface,
+    QDBusMessage call = QDBusMessage::createMethodCall(m_tracker.focusedService(), m_tracker.focusedPath(), kTextInterface,
                                                        QStringLiteral("GetCharacterExtents"));
     call << offset << kScreenCoordinates;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(call, m_options.timeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_tracker.bus()->asyncCall(call, m_options.timeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, request, offset, previous] {
         watcher->deleteLater();
         if (request->answered)
