@@ -113,7 +113,7 @@ class PresetButton : public QAbstractButton
 } // namespace
 
 AIRewritePanel::AIRewritePanel(const QString& selection, const QStringList& presets, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_selection(selection)
+    : FloatingPanel(parent), m_selection(selection)
 {
     setWindowTitle(QStringLiteral("Rewrite with AI"));
     setFixedWidth(panelWidth);
@@ -217,37 +217,8 @@ void AIRewritePanel::chooseCustom()
 
 void AIRewritePanel::showCentered()
 {
-    adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
-    show();
-    raise();
-    activateWindow();
+    FloatingPanel::showCentered();
     QTimer::singleShot(focusDelayMs, m_custom,
                        [field = m_custom] { field->setFocus(Qt::ActiveWindowFocusReason); });
 }
 
-void AIRewritePanel::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        emit cancelRequested();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void AIRewritePanel::closeEvent(QCloseEvent* event)
-{
-    // Closed by the window manager: only hidden, the controller keeps it until the next use.
-    event->accept();
-    emit closedByUser();
-}
-
-void AIRewritePanel::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), Theme::sidebar());
-}

@@ -3,7 +3,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QWidget>
+
+#include "ui/FloatingPanel.h"
 
 class PillButton;
 class QAbstractButton;
@@ -11,11 +12,10 @@ class QLabel;
 class ThemedTextField;
 
 // The rewrite panel: the start of the selection, one button per ready-made instruction,
-// a field for the user's own instruction with Rewrite, and Cancel. A frameless floating
-// tool window in the dark theme that takes the keyboard focus (the custom field gets it a
-// moment after the panel shows). Return in the field rewrites once it holds more than
+// a field for the user's own instruction with Rewrite, and Cancel, on a floating panel
+// that takes the keyboard focus (the custom field gets it a moment after the panel shows). Return in the field rewrites once it holds more than
 // spaces; Escape cancels. It only reports; AIRewriteController acts.
-class AIRewritePanel : public QWidget
+class AIRewritePanel : public FloatingPanel
 {
     Q_OBJECT
 
@@ -46,14 +46,6 @@ class AIRewritePanel : public QWidget
   signals:
     // A preset's text, or the custom instruction exactly as typed.
     void chosen(const QString& instruction);
-    void cancelRequested();
-    // The window manager closed the window (not a choice or Cancel).
-    void closedByUser();
-
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     void updateRewriteButton();

@@ -49,7 +49,7 @@ class MenuPicker : public QComboBox
 } // namespace
 
 FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : FloatingPanel(parent)
 {
     setWindowTitle(QStringLiteral("Fill in"));
     setFixedWidth(formWidth);
@@ -145,43 +145,18 @@ QHash<QString, QString> FillInForm::values() const
 
 void FillInForm::showCentered()
 {
-    adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
-    show();
-    raise();
-    activateWindow();
+    FloatingPanel::showCentered();
     if (m_firstEditor)
         m_firstEditor->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void FillInForm::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        event->accept();
-        emit cancelRequested();
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
         emit insertRequested();
         return;
-    default:
-        QWidget::keyPressEvent(event);
     }
+    FloatingPanel::keyPressEvent(event);
 }
 
-void FillInForm::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    emit closedByUser();
-}
-
-void FillInForm::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), Theme::sidebar());
-}

@@ -5,16 +5,16 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <QWidget>
+#include "ui/FloatingPanel.h"
 
 class QComboBox;
 class ThemedTextField;
 
 // The fill-in form: one row per field (its label in small capitals above a text field, or
-// a menu when the field has options), then Cancel and Insert. A frameless floating tool
-// window that takes the keyboard focus, so the user can type the values straight away.
-// Return inserts, Escape cancels. It only reports; FillInController acts.
-class FillInForm : public QWidget
+// a menu when the field has options), then Cancel and Insert, on a floating panel that
+// takes the keyboard focus, so the user can type the values straight away. Return
+// inserts, Escape cancels. It only reports; FillInController acts.
+class FillInForm : public FloatingPanel
 {
     Q_OBJECT
 
@@ -39,14 +39,9 @@ class FillInForm : public QWidget
 
   signals:
     void insertRequested();
-    void cancelRequested();
-    // The window manager closed the window (not Insert or Cancel).
-    void closedByUser();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     QComboBox* makeMenu(const QStringList& options);
