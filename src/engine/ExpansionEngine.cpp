@@ -165,7 +165,7 @@ void ExpansionEngine::handleKeyDown(const KeyDown& event)
         return;
     }
     if (event.key == Key::Tab) {
-        handleDelimiter(QStringLiteral("\t"), QString());
+        handleDelimiter(QStringLiteral("\t"), QString(), true);
         return;
     }
     if (event.text.isEmpty())
@@ -195,7 +195,7 @@ bool ExpansionEngine::handleCharacter(const QString& character, const QString& r
         return true;
     }
     if (isDelimiter(character))
-        return handleDelimiter(character, rest);
+        return handleDelimiter(character, rest, false);
     if (hasControl(character))
         return true;
     m_buffer.append(character);
@@ -267,7 +267,7 @@ bool ExpansionEngine::tryInstantExpansion(const QString& rest)
     return !expand(*m, k, QString(), QString(), rest);
 }
 
-bool ExpansionEngine::handleDelimiter(const QString& d, const QString& rest)
+bool ExpansionEngine::handleDelimiter(const QString& d, const QString& rest, bool refresh)
 {
     if (const auto m = matchTriggerSuffix(true)) {
         const int k = Text::graphemeCount(m->typed) + 1 + Text::graphemeCount(rest);
@@ -293,7 +293,8 @@ bool ExpansionEngine::handleDelimiter(const QString& d, const QString& rest)
     } else {
         m_learner->resetTransientState();
     }
-    refreshSuggestions();
+    if (refresh)
+        refreshSuggestions();
     return true;
 }
 

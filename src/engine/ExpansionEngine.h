@@ -91,7 +91,9 @@ private:
     // after it: the target already has it, so an expansion deletes and retypes it. Returns
     // false when an expansion consumed the rest.
     bool handleCharacter(const QString& character, const QString& rest);
-    bool handleDelimiter(const QString& d, const QString& rest);
+    // `refresh`: refresh the suggestions when nothing matched. Characters of a key event's
+    // text leave that to the one refresh after the whole event.
+    bool handleDelimiter(const QString& d, const QString& rest, bool refresh);
     bool tryInstantExpansion(const QString& rest);
     // `delimiter` is the key that ended the trigger (empty in instant mode), `kept` what
     // of it is typed back, `rest` the event text after it.
