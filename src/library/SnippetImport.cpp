@@ -1,0 +1,414 @@
+#include "library/SnippetImport.h"
+
+#include "library/BinaryPlistReader.h"
+#include "library/XmlPlistReader.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80-0x9F; the five unassigned bytes keep
+// their C1 code points, as browsers read them.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
+    QString out(bytes.size(), Qt::Uninitialized);
+    char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar b = uchar(bytes[i]);
+        dst[i] = (b >= 0x80 && b <= 0x9F) ? kCp1252High[b - 0x80] : char16_t(b);
+    }
+    return out;
+}
+
+// Decodes with the given codec; absent when the bytes are not valid in it. A byte-order
+// mark inside the bytes is kept as a character (the caller has already removed its own).
+std::optional<QString> decodeStrict(QByteArrayView bytes, QStringConverter::Encoding encoding)
+{
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+bool isHorizontalSpace(QChar c)
+{
+    return c == u'\t' || c.category() == QChar::Separator_Space;
+}
+
+QString trimmedHorizontal(const QString& s)
+{
+    qsizetype begin = 0, end = s.size();
+    while (begin < end && isHorizontalSpace(s.at(begin)))
+        ++begin;
+    while (end > begin && isHorizontalSpace(s.at(end - 1)))
+        --end;
+    return s.mid(begin, end - begin);
+}
+
+Snippet rowSnippet(const QString& trigger, const QString& content)
+{
+    Snippet s;
+    s.trigger = trigger;
+    s.content = content;
+    return s;
+}
+
+// The tagged layout writes clipboard insertions and formatting as <atext ...> tags.
+QString rewriteTags(QString content)
+{
+    static const QRegularExpression clipboard(QStringLiteral("<atext type=\"clipboard\"[^>]*>.*?</atext>"),
+                                              QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression anyTag(QStringLiteral("<atext[^>]*>(.*?)</atext>"),
+                                           QRegularExpression::DotMatchesEverythingOption);
+    if (clipboard.isValid())
+        content.replace(clipboard, QStringLiteral("{clipboard}"));
+    if (anyTag.isValid())
+        content.replace(anyTag, QStringLiteral("\\1"));
+    return content;
+}
+
+} // namespace
+
+QString SnippetImport::description(ImportError error)
+{
+    switch (error) {
+    case ImportError::unrecognized:
+        return QStringLiteral("Unrecognized format — expected a Quenvil JSON export, a Text Substitutions "
+                              ".plist, or a CSV file.");
+    case ImportError::malformed:
+        return QStringLiteral("The file looks like a supported format but no snippets could be read from it.");
+    }
+    return {};
+}
+
+SnippetImport::Outcome SnippetImport::parse(const QByteArray& data, const QString& fileExtension)
+{
+    if (fileExtension == QLatin1String("plist"))
+        return parseTextSubstitutions(data);
+    if (fileExtension == QLatin1String("csv"))
+        return parseCSV(data);
+    if (fileExtension == QLatin1String("json")) {
+        if (auto snippets = decodeJSON(data))
+            return Outcome::success(Result{std::move(*snippets), {}, 0});
+        return Outcome::failure(ImportError::unrecognized);
+    }
+    if (isPlist(data))
+        return parseTextSubstitutions(data);
+    if (auto snippets = decodeJSON(data))
+        return Outcome::success(Result{std::move(*snippets), {}, 0});
+    return parseCSV(data);
+}
+
+bool SnippetImport::isPlist(const QByteArray& data)
+{
+    if (data.startsWith("bplist"))
+        return true;
+    const QString head = QString::fromUtf8(data.left(512));
+    return head.contains(QLatin1String("<plist"));
+}
+
+std::optional<QList<Snippet>> SnippetImport::decodeJSON(const QByteArray& data)
+{
+    return decodeSnippets(data);
+}
+
+SnippetImport::Outcome SnippetImport::parseTextSubstitutions(const QByteArray& data)
+{
+    const std::optional<PlistValue> root =
+        data.startsWith("bplist") ? BinaryPlistReader::read(data) : XmlPlistReader::read(data);
+    if (!root)
+        return Outcome::failure(ImportError::unrecognized);
+    if (root->type != PlistValue::Type::array)
+        return Outcome::failure(ImportError::malformed);
+    Result result;
+    for (const PlistValue& entry : root->items) {
+        if (entry.type != PlistValue::Type::dict)
+            return Outcome::failure(ImportError::malformed);
+        const QString* shortcut = nullptr;
+        const QString* phrase = nullptr;
+        for (size_t i = 0; i + 1 < entry.items.size(); i += 2) {
+            const PlistValue& key = entry.items[i];
+            const PlistValue& value = entry.items[i + 1];
+            if (key.type != PlistValue::Type::string)
+                return Outcome::failure(ImportError::malformed);
+            // A repeated key: the later value stands, as in a dictionary built in order.
+            if (key.text == QLatin1String("shortcut"))
+                shortcut = value.type == PlistValue::Type::string ? &value.text : nullptr;
+            else if (key.text == QLatin1String("phrase"))
+                phrase = value.type == PlistValue::Type::string ? &value.text : nullptr;
+        }
+        if (shortcut && phrase && !shortcut->isEmpty() && !phrase->isEmpty())
+            result.snippets.append(rowSnippet(*shortcut, *phrase));
+    }
+    return Outcome::success(std::move(result));
+}
+
+std::optional<QString> SnippetImport::decodeCSVText(const QByteArray& data)
+{
+    const QByteArrayView bytes(data);
+    std::optional<QString> text;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        // Declared UTF-8: a bad sequence becomes U+FFFD rather than turning the file into
+        // another encoding.
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        text = QString(decoder.decode(bytes.sliced(3)));
+    } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        const QByteArrayView body = bytes.sliced(2);
+        if (body.size() % 2 != 0)
+            return std::nullopt;
+        text = decodeStrict(body, bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        if (text && !text->isValidUtf16())
+            return std::nullopt;
+    } else {
+        text = decodeStrict(bytes, QStringConverter::Utf8);
+        if (!text)
+            text = decodeWindows1252(bytes);
+    }
+    // No text file holds NUL; bytes that do are something else read as text.
+    if (!text || text->contains(QChar(0)))
+        return std::nullopt;
+    return text;
+}
+
+QChar SnippetImport::detectSeparator(const QString& text)
+{
+    bool quoted = false;
+    bool nonBlank = false;
+    bool comma = false;
+    QChar other;
+    const auto decide = [&]() -> std::optional<QChar> {
+        if (!nonBlank)
+            return std::nullopt;
+        if (comma || other.isNull())
+            return QChar(u',');
+        return other;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'"') {
+            quoted = !quoted;
+            nonBlank = true;
+            continue;
+        }
+        if (quoted)
+            continue;
+        if (c == u'\n' || c == u'\r') {
+            if (auto sep = decide())
+                return *sep;
+            comma = false;
+            other = QChar();
+            continue;
+        }
+        if (c != u' ')
+            nonBlank = true;
+        if (c == u',')
+            comma = true;
+        else if ((c == u';' || c == u'\t') && other.isNull())
+            other = c;
+    }
+    return decide().value_or(QChar(u','));
+}
+
+QList<QStringList> SnippetImport::csvRows(const QString& text, QChar separator)
+{
+    return splitRows(text, separator, nullptr);
+}
+
+QList<QStringList> SnippetImport::splitRows(const QString& text, QChar separator, bool* openQuote)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString cell;
+    bool quoted = false;
+    bool separatorSeen = false;
+    const QChar* p = text.constData();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        if (quoted) {
+            // Copy up to the next quote in one piece.
+            qsizetype j = i;
+            while (j < n && p[j] != u'"')
+                ++j;
+            cell.append(p + i, j - i);
+            if (j >= n) {
+                i = n;
+                break;
+            }
+            if (j + 1 < n && p[j + 1] == u'"') {
+                cell.append(u'"');
+                i = j + 2;
+            } else {
+                quoted = false;
+                i = j + 1;
+            }
+            continue;
+        }
+        qsizetype j = i;
+        while (j < n && p[j] != u'"' && p[j] != separator && p[j] != u'\n' && p[j] != u'\r')
+            ++j;
+        cell.append(p + i, j - i);
+        if (j >= n) {
+            i = n;
+            break;
+        }
+        const QChar c = p[j];
+        if (c == u'"') {
+            quoted = true;
+            i = j + 1;
+        } else if (c == separator) {
+            row.append(cell);
+            cell.clear();
+            separatorSeen = true;
+            i = j + 1;
+        } else {
+            row.append(cell);
+            cell.clear();
+            rows.append(row);
+            row.clear();
+            separatorSeen = false;
+            i = (c == u'\r' && j + 1 < n && p[j + 1] == u'\n') ? j + 2 : j + 1;
+        }
+    }
+    if (separatorSeen || !cell.isEmpty()) {
+        row.append(cell);
+        rows.append(row);
+    }
+    if (openQuote)
+        *openQuote = quoted;
+    return rows;
+}
+
+SnippetImport::Outcome SnippetImport::parseCSV(const QByteArray& data)
+{
+    const std::optional<QString> text = decodeCSVText(data);
+    if (!text)
+        return Outcome::failure(ImportError::malformed);
+    bool openQuote = false;
+    const QList<QStringList> rows = splitRows(*text, detectSeparator(*text), &openQuote);
+    // A stray quote would otherwise swallow the rest of the file into one cell.
+    if (openQuote || rows.isEmpty())
+        return Outcome::failure(ImportError::malformed);
+    const QStringList& first = rows.constFirst();
+    if (first.size() > 2 && first.at(0) == QLatin1String("Level") && first.at(1) == QLatin1String("Type") &&
+        first.at(2) == QLatin1String("Guid"))
+        return Outcome::success(parseATextCSV(first, rows.mid(1)));
+    return parseSimpleCSV(rows);
+}
+
+SnippetImport::Outcome SnippetImport::parseSimpleCSV(const QList<QStringList>& rows)
+{
+    QList<const QStringList*> used;
+    used.reserve(rows.size());
+    for (const QStringList& row : rows) {
+        const bool allEmpty = std::all_of(row.cbegin(), row.cend(), [](const QString& c) { return c.isEmpty(); });
+        if (!allEmpty)
+            used.append(&row);
+    }
+    qsizetype start = (!used.isEmpty() && looksLikeHeader(*used.constFirst())) ? 1 : 0;
+    Result result;
+    result.snippets.reserve(used.size() - start);
+    for (qsizetype i = start; i < used.size(); ++i) {
+        const QStringList& row = *used.at(i);
+        if (row.size() >= 2 && !row.at(0).isEmpty() && !row.at(1).isEmpty())
+            result.snippets.append(rowSnippet(row.at(0), row.at(1)));
+    }
+    if (result.snippets.isEmpty())
+        return Outcome::failure(ImportError::malformed);
+    return Outcome::success(std::move(result));
+}
+
+bool SnippetImport::looksLikeHeader(const QStringList& row)
+{
+    if (row.size() < 2)
+        return false;
+    static const QStringList triggers{
+        QStringLiteral("abbreviation"), QStringLiteral("abbreviations"), QStringLiteral("shortcut"),
+        QStringLiteral("trigger"),      QStringLiteral("keyword"),       QStringLiteral("snippet"),
+    };
+    static const QStringList contents{
+        QStringLiteral("content"),    QStringLiteral("phrase"),     QStringLiteral("text"),
+        QStringLiteral("expansion"), QStringLiteral("plain text"), QStringLiteral("value"),
+    };
+    return triggers.contains(trimmedHorizontal(row.at(0)).toLower()) &&
+           contents.contains(trimmedHorizontal(row.at(1)).toLower());
+}
+
+SnippetImport::Result SnippetImport::parseATextCSV(const QStringList& header, const QList<QStringList>& rows)
+{
+    QHash<QString, qsizetype> column;
+    for (qsizetype i = 0; i < header.size(); ++i)
+        column.insert(header.at(i), i); // a repeated name: the later column wins
+    const auto cell = [&column](const QStringList& row, const QString& name) -> QString {
+        const auto it = column.constFind(name);
+        if (it == column.cend() || *it >= row.size())
+            return QString();
+        return row.at(*it);
+    };
+    const QString level = QStringLiteral("Level");
+    const QString type = QStringLiteral("Type");
+    const QString label = QStringLiteral("Label");
+    const QString abbreviations = QStringLiteral("Abbreviations");
+    const QString textColumn = QStringLiteral("Text");
+    const QString scriptType = QStringLiteral("ScriptType");
+
+    Result result;
+    std::optional<QString> currentGroup;
+    for (const QStringList& row : rows) {
+        const QString kind = cell(row, type);
+        if (kind == QLatin1String("1")) {
+            // Nested groups fold into the top-level group that encloses them.
+            if (cell(row, level) == QLatin1String("0")) {
+                const QString name = cell(row, label);
+                currentGroup = name.isEmpty() ? QStringLiteral("Imported group") : name;
+            }
+            continue;
+        }
+        if (kind != QLatin1String("0"))
+            continue;
+        const QString trigger = cell(row, abbreviations);
+        QString content = cell(row, textColumn);
+        const QString script = cell(row, scriptType);
+        SnippetKind snippetKind = SnippetKind::text;
+        if (script.isEmpty()) {
+            if (content.contains(QLatin1String("<atext")))
+                content = rewriteTags(content);
+        } else if (script == QLatin1String("sh")) {
+            snippetKind = SnippetKind::shell;
+        } else {
+            ++result.skipped;
+            continue;
+        }
+        if (trigger.isEmpty() && content.isEmpty())
+            continue;
+        if (trigger.isEmpty() || content.isEmpty()) {
+            ++result.skipped;
+            continue;
+        }
+        Snippet s = rowSnippet(trigger, content);
+        s.kind = snippetKind;
+        if (!currentGroup) {
+            result.snippets.append(s);
+            continue;
+        }
+        auto group = std::find_if(result.groups.begin(), result.groups.end(),
+                                  [&](const ImportedGroup& g) { return g.name == *currentGroup; });
+        if (group == result.groups.end())
+            result.groups.append(ImportedGroup{*currentGroup, {s}});
+        else
+            group->snippets.append(s);
+    }
+    return result;
+}
