@@ -43,8 +43,7 @@ struct Fixture
 
     Fixture()
     {
-        AppState::Options o;
-        o.settingsPath = home.settingsPath();
+        AppState::Options o = home.storeOptions();
         state = std::make_unique<AppState>(o);
         QList<Snippet> list;
         list.reserve(10001);

@@ -41,8 +41,7 @@ struct Fixture
 
     Fixture()
     {
-        AppState::Options o;
-        o.settingsPath = home.settingsPath();
+        AppState::Options o = home.storeOptions();
         state = std::make_unique<AppState>(o);
         state->setSnippets({});
         learner = std::make_unique<LearningEngine>(

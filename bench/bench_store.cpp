@@ -61,8 +61,7 @@ struct Fixture
     QList<Snippet> snippets = makeSnippets(groups);
     Fixture()
     {
-        AppState::Options o;
-        o.settingsPath = home.settingsPath();
+        AppState::Options o = home.storeOptions();
         AppState seed(o);
         seed.setGroups(groups);
         seed.setSnippets(snippets);
@@ -71,8 +70,7 @@ struct Fixture
     }
     AppState::Options options() const
     {
-        AppState::Options o;
-        o.settingsPath = home.settingsPath();
+        AppState::Options o = home.storeOptions();
         return o;
     }
 };

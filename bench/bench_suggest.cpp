@@ -56,8 +56,7 @@ struct Fixture
     // `shared`: every ";" trigger begins ";s", so one two-character prefix holds 5,000.
     explicit Fixture(bool shared)
     {
-        AppState::Options o;
-        o.settingsPath = home.settingsPath();
+        AppState::Options o = home.storeOptions();
         state = std::make_unique<AppState>(o);
         QList<Snippet> list;
         list.reserve(10000);

@@ -118,17 +118,6 @@ AIRewritePanel::AIRewritePanel(const QString& selection, const QStringList& pres
     setWindowTitle(QStringLiteral("Rewrite with AI"));
     setFixedWidth(panelWidth);
 
-    QPalette dark = palette();
-    dark.setColor(QPalette::Window, Theme::sidebar());
-    dark.setColor(QPalette::WindowText, Theme::textPrimary());
-    dark.setColor(QPalette::Text, Theme::textPrimary());
-    dark.setColor(QPalette::Base, Theme::field());
-    dark.setColor(QPalette::Button, Theme::field());
-    dark.setColor(QPalette::ButtonText, Theme::textPrimary());
-    dark.setColor(QPalette::Highlight, Theme::accent());
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    setPalette(dark);
-
     const int inner = panelWidth - 2 * padding;
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(padding, padding, padding, padding);

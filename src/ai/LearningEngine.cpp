@@ -153,6 +153,16 @@ LearningEngine::LearningEngine(AppState& state, Collaborators collaborators, Opt
     for (QTimer* t : {&m_saveTimer, &m_autoVetTimer, &m_autoTemplateTimer, &m_toneTimer})
         t->setSingleShot(true);
     connect(&m_saveTimer, &QTimer::timeout, this, &LearningEngine::saveNow);
+    // The badge and the menu follow the number of suggestions, not every change of a count.
+    const auto recount = [this] {
+        const int n = suggestionCount();
+        if (n != m_lastSuggestionCount) {
+            m_lastSuggestionCount = n;
+            Q_EMIT suggestionCountChanged(n);
+        }
+    };
+    connect(this, &LearningEngine::correctionCandidatesChanged, this, recount);
+    connect(this, &LearningEngine::phraseCandidatesChanged, this, recount);
     connect(&m_autoVetTimer, &QTimer::timeout, this, [this] {
         if (m_aiWork.autoVetOnDevice)
             m_aiWork.autoVetOnDevice();
@@ -338,34 +348,39 @@ QString LearningEngine::suggestedTrigger(const PhraseCandidate& p) const
 
 // Writes from AI work -------------------------------------------------------------------
 
-bool LearningEngine::updateCorrection(quint64 generation, const QUuid& id,
-                                      const std::function<void(CorrectionCandidate&)>& edit)
+namespace {
+
+// Edits the candidate with that id; false when it is gone.
+template <typename T>
+bool editById(QList<T>& list, const QUuid& id, const std::function<void(T&)>& edit)
 {
-    if (generation != m_generation)
-        return false;
-    for (CorrectionCandidate& c : m_correctionCandidates) {
-        if (c.id == id) {
-            edit(c);
-            Q_EMIT correctionCandidatesChanged();
+    for (T& item : list) {
+        if (item.id == id) {
+            edit(item);
             return true;
         }
     }
     return false;
 }
 
+} // namespace
+
+bool LearningEngine::updateCorrection(quint64 generation, const QUuid& id,
+                                      const std::function<void(CorrectionCandidate&)>& edit)
+{
+    if (generation != m_generation || !editById(m_correctionCandidates, id, edit))
+        return false;
+    Q_EMIT correctionCandidatesChanged();
+    return true;
+}
+
 bool LearningEngine::updatePhrase(quint64 generation, const QUuid& id,
                                   const std::function<void(PhraseCandidate&)>& edit)
 {
-    if (generation != m_generation)
+    if (generation != m_generation || !editById(m_phraseCandidates, id, edit))
         return false;
-    for (PhraseCandidate& p : m_phraseCandidates) {
-        if (p.id == id) {
-            edit(p);
-            Q_EMIT phraseCandidatesChanged();
-            return true;
-        }
-    }
-    return false;
+    Q_EMIT phraseCandidatesChanged();
+    return true;
 }
 
 bool LearningEngine::setToneProfile(quint64 generation, const std::optional<QString>& profile)

@@ -174,6 +174,7 @@ class LearningEngine : public QObject, public TypingLearner
   Q_SIGNALS:
     void correctionCandidatesChanged();
     void phraseCandidatesChanged();
+    void suggestionCountChanged(int);
     void toneProfileChanged();
     void isAutoVettingChanged(bool);
     void isBuildingToneChanged(bool);
@@ -226,6 +227,7 @@ class LearningEngine : public QObject, public TypingLearner
     mutable bool m_appAllowed = false;
 
     quint64 m_generation = 0;
+    int m_lastSuggestionCount = -1;
     // learning.json exists but could not be used: it goes aside before anything replaces it.
     bool m_setAsideBeforeSave = false;
 };

@@ -54,17 +54,6 @@ FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* pa
     setWindowTitle(QStringLiteral("Fill in"));
     setFixedWidth(formWidth);
 
-    QPalette dark = palette();
-    dark.setColor(QPalette::Window, Theme::sidebar());
-    dark.setColor(QPalette::WindowText, Theme::textPrimary());
-    dark.setColor(QPalette::Text, Theme::textPrimary());
-    dark.setColor(QPalette::Base, Theme::field());
-    dark.setColor(QPalette::Button, Theme::field());
-    dark.setColor(QPalette::ButtonText, Theme::textPrimary());
-    dark.setColor(QPalette::Highlight, Theme::accent());
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    setPalette(dark);
-
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(padding, padding, padding, padding);
     stack->setSpacing(spacing);

@@ -6,11 +6,14 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QScreen>
 
 FloatingPanel::FloatingPanel(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
+    // Standard widgets inside (menus, plain fields) take their colours from the palette.
+    setPalette(Theme::darkPalette(Theme::sidebar()));
 }
 
 void FloatingPanel::showCentered()

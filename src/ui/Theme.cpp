@@ -156,4 +156,23 @@ qreal fontSize(const QFont& font)
     return font.pointSizeF() * logicalDpi() / 72.0;
 }
 
+QPalette darkPalette(const QColor& window)
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, window);
+    dark.setColor(QPalette::WindowText, textPrimary());
+    dark.setColor(QPalette::Text, textPrimary());
+    dark.setColor(QPalette::PlaceholderText, textTertiary());
+    dark.setColor(QPalette::Base, field());
+    dark.setColor(QPalette::AlternateBase, card());
+    dark.setColor(QPalette::Button, field());
+    dark.setColor(QPalette::ButtonText, textPrimary());
+    dark.setColor(QPalette::ToolTipBase, card());
+    dark.setColor(QPalette::ToolTipText, textPrimary());
+    dark.setColor(QPalette::Highlight, accent());
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Link, accent());
+    return dark;
+}
+
 } // namespace Theme

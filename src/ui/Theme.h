@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 
 // The one dark palette every window and panel is drawn in. Views name colours only through
 // these functions, so a change of look happens here and nowhere else.
@@ -36,5 +37,9 @@ QFont systemFont(qreal size, QFont::Weight weight = QFont::Normal, FontDesign de
 
 // The size in logical pixels that systemFont() was asked for (inverse of its conversion).
 qreal fontSize(const QFont& font);
+
+// The dark palette for a window or sheet whose background is `window`, so standard widgets
+// inside (menus, plain fields, dialogs' buttons) match the drawn controls.
+QPalette darkPalette(const QColor& window);
 
 } // namespace Theme

@@ -100,8 +100,7 @@ class tst_AIRewrite : public QObject
 void tst_AIRewrite::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     o.deferSettingsWrites = false;
     m_state = std::make_unique<AppState>(o);
     m_state->setAiWritingBackend(AIBackend::openAI);

@@ -124,8 +124,7 @@ void tst_LearningStore::init()
 {
     m_home = std::make_unique<TestHome>();
     m_now = kNow;
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     o.clock = [this] { return m_now; };
     m_state = std::make_unique<AppState>(o);
     m_state->setSnippets({});

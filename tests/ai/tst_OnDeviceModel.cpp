@@ -94,8 +94,7 @@ class tst_OnDeviceModel : public QObject
 void tst_OnDeviceModel::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     o.deferSettingsWrites = false;
     m_state = std::make_unique<AppState>(o);
     m_server = std::make_unique<FakeHttpServer>();

@@ -42,8 +42,7 @@ class tst_OpenAIKey : public QObject
 void tst_OpenAIKey::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     o.deferSettingsWrites = false;
     m_state = std::make_unique<AppState>(o);
     m_client = std::make_unique<OpenAIClient>(*m_state);

@@ -45,8 +45,7 @@ class tst_RewriteOnX11 : public QObject
 void tst_RewriteOnX11::hotKeyOpensThePanelOnTheSelection()
 {
     TestHome home;
-    AppState::Options o;
-    o.settingsPath = home.settingsPath();
+    AppState::Options o = home.storeOptions();
     o.deferSettingsWrites = false;
     AppState state(o);
     state.setAiWritingBackend(AIBackend::openAI);

@@ -123,8 +123,7 @@ class tst_Vetting : public QObject
 void tst_Vetting::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     o.deferSettingsWrites = false;
     o.clock = [] { return kNow; };
     m_state = std::make_unique<AppState>(o);

@@ -4,6 +4,7 @@
 #include "platform/linux/AtSpiCaretLocator.h"
 #include "platform/linux/AtSpiFocusTracker.h"
 
+#include "FakeAccessibleProgram.h"
 #include "PrivateSessionBus.h"
 
 #include <QDBusConnection>
@@ -22,12 +23,10 @@ const QString kOtherPath = QStringLiteral("/org/a11y/atspi/accessible/8");
 
 // A text field of some program: answers the caret offset and character extents the way
 // toolkits do, optionally only after a delay.
-class FakeAccessible : public QDBusVirtualObject
+class FakeAccessible : public FakeAccessibleProgram
 {
   public:
-    explicit FakeAccessible(QDBusConnection bus) : m_bus(bus) {}
-
-    QString introspect(const QString&) const override { return {}; }
+    using FakeAccessibleProgram::FakeAccessibleProgram;
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
@@ -51,32 +50,13 @@ class FakeAccessible : public QDBusVirtualObject
         return true;
     }
 
-    void focus(const QString& path, bool gained)
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.a11y.atspi.Event.Object"),
-                                                         QStringLiteral("StateChanged"));
-        signal << QStringLiteral("focused") << int(gained) << 0 << QVariant::fromValue(QDBusVariant(0))
-               << QVariantMap();
-        m_bus.send(signal);
-    }
-
     int caretOffset = 0;
     QMap<int, QRect> extents;
     int replyDelayMs = 0;
     int calls = 0;
-
-  private:
-    QDBusConnection m_bus;
 };
 
-struct Answers : QObject
-{
-    QList<std::optional<QRect>> got;
-    CaretLocator::Answer recorder()
-    {
-        return [this](std::optional<QRect> r) { got.append(r); };
-    }
-};
+using Answers = AnswerRecorder<QRect>;
 
 } // namespace
 

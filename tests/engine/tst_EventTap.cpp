@@ -40,8 +40,7 @@ private:
 void tst_EventTap::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     m_state = std::make_unique<AppState>(o);
     m_renderer = std::make_unique<ContentRenderer>();
     m_engine = std::make_unique<ExpansionEngine>(*m_state, [](int, const QList<Injector::Segment>&, int) {},

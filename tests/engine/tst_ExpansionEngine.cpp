@@ -132,8 +132,7 @@ private:
 void tst_ExpansionEngine::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     m_state = std::make_unique<AppState>(o);
     m_state->setSnippets({});
     m_state->setSoundEnabled(false);

@@ -111,8 +111,7 @@ class tst_FillIn : public QObject
 void tst_FillIn::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     m_state = std::make_unique<AppState>(o);
     m_state->setSnippets({});
     m_state->setSoundEnabled(true);

@@ -178,8 +178,7 @@ class tst_SnippetProducers : public QObject
 void tst_SnippetProducers::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     m_state = std::make_unique<AppState>(o);
     m_state->setSnippets({});
     m_state->setScriptSnippetsEnabled(true);

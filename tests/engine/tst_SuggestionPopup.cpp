@@ -373,8 +373,7 @@ void tst_SuggestionPopup::longContentStaysOneLine()
 void tst_SuggestionPopup::engineDrivesIt()
 {
     TestHome home;
-    AppState::Options o;
-    o.settingsPath = home.settingsPath();
+    AppState::Options o = home.storeOptions();
     AppState state(o);
     state.setSoundEnabled(false);
     state.setHudEnabled(false);

@@ -44,8 +44,7 @@ static Snippet snip(const QString& trigger)
 void tst_Operations::init()
 {
     m_home = std::make_unique<TestHome>();
-    AppState::Options o;
-    o.settingsPath = m_home->settingsPath();
+    AppState::Options o = m_home->storeOptions();
     m_store = std::make_unique<AppState>(o);
     m_five.clear();
     for (const char* t : {"a", "b", "c", "d", "e"})

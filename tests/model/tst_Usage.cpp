@@ -40,8 +40,7 @@ private Q_SLOTS:
 private:
     AppState& store(int statsDelay = 50, int pauseCheck = 15000)
     {
-        AppState::Options o;
-        o.settingsPath = m_home->settingsPath();
+        AppState::Options o = m_home->storeOptions();
         o.clock = [this] { return m_now; };
         o.statsSaveDelayMs = statsDelay;
         o.pauseCheckIntervalMs = pauseCheck;

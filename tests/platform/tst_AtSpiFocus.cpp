@@ -5,6 +5,7 @@
 #include "platform/linux/AtSpiSelectedText.h"
 
 #include "FakeSecureInput.h"
+#include "FakeAccessibleProgram.h"
 #include "PrivateSessionBus.h"
 
 #include <QDBusConnection>
@@ -25,12 +26,10 @@ constexpr uint kEntryRole = 79;
 constexpr uint kPushButtonRole = 43;
 
 // Accessible objects of some program: roles, and for text objects a text with a selection.
-class FakeProgram : public QDBusVirtualObject
+class FakeProgram : public FakeAccessibleProgram
 {
   public:
-    explicit FakeProgram(QDBusConnection bus) : m_bus(bus) {}
-
-    QString introspect(const QString&) const override { return {}; }
+    using FakeAccessibleProgram::FakeAccessibleProgram;
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
@@ -57,31 +56,12 @@ class FakeProgram : public QDBusVirtualObject
         return true;
     }
 
-    void focus(const QString& path, bool gained)
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.a11y.atspi.Event.Object"),
-                                                         QStringLiteral("StateChanged"));
-        signal << QStringLiteral("focused") << int(gained) << 0 << QVariant::fromValue(QDBusVariant(0))
-               << QVariantMap();
-        m_bus.send(signal);
-    }
-
     QString content = QStringLiteral("Hello\nworld");
     QPair<int, int> selection{0, 0};
     bool hung = false;
-
-  private:
-    QDBusConnection m_bus;
 };
 
-struct Answers : QObject
-{
-    QList<std::optional<QString>> got;
-    SelectedText::Answer recorder()
-    {
-        return [this](std::optional<QString> t) { got.append(t); };
-    }
-};
+using Answers = AnswerRecorder<QString>;
 
 } // namespace
 

@@ -8,6 +8,18 @@
 
 namespace {
 
+// Ends a helper program: politely first, then for sure.
+void stopProcess(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -55,13 +67,7 @@ bool TargetWindow::start(const QString& appClass, bool grabKeyboard)
 
 void TargetWindow::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
+    stopProcess(m_process);
 }
 
 QString TargetWindow::text() const
@@ -119,13 +125,7 @@ bool XTermTarget::start()
 
 void XTermTarget::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
+    stopProcess(m_process);
 }
 
 QByteArray XTermTarget::bytes() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/AppState.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -18,6 +20,13 @@ public:
     QString dataDir() const { return dataHome() + QStringLiteral("/Quenvil"); }
     QString dataFile(const QString& name) const { return dataDir() + QLatin1Char('/') + name; }
     QString settingsPath() const { return configHome() + QStringLiteral("/Quenvil/settings.json"); }
+    // Options for a store that keeps its settings in this home.
+    AppState::Options storeOptions() const
+    {
+        AppState::Options o;
+        o.settingsPath = settingsPath();
+        return o;
+    }
 
     // Small file helpers for fixtures.
     static void writeFile(const QString& path, const QByteArray& bytes);
