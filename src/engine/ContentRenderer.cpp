@@ -5,6 +5,7 @@
 #include "model/Text.h"
 #include "platform/Clipboard.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -221,13 +222,15 @@ class Rescanner
 class RenderPass
 {
   public:
-    explicit RenderPass(const ContentRenderer::Options& options) : m_options(options) {}
+    explicit RenderPass(const ContentRenderer::Options& options) : m_options(options) { m_started.start(); }
 
     Pieces textStage(const QString& content);
     void nest(QString& out, const QString& text, QStringList& path, int depth);
 
   private:
     bool spend(qsizetype units);
+    // True (and from then on capped) once the time budget is used up.
+    bool outOfTime();
     bool grow(qsizetype from, qsizetype to) { return !m_capped && (to <= from || spend(to - from)); }
     DateTokens& dates();
     std::optional<QString> lookup(const QString& trigger) const;
@@ -241,11 +244,19 @@ class RenderPass
     qsizetype m_remaining = ContentRenderer::kRenderBudget;
     bool m_capped = false;
     std::unique_ptr<DateTokens> m_dates;
+    QElapsedTimer m_started;
 };
+
+bool RenderPass::outOfTime()
+{
+    if (!m_capped && m_started.elapsed() >= m_options.timeBudgetMs)
+        m_capped = true;
+    return m_capped;
+}
 
 bool RenderPass::spend(qsizetype units)
 {
-    if (m_capped)
+    if (outOfTime())
         return false;
     if (units > m_remaining) {
         m_capped = true;
@@ -315,7 +326,7 @@ void RenderPass::nest(QString& out, const QString& text, QStringList& path, int 
 void RenderPass::replaceAll(QString& text, QStringView token, DateTokens::Style style)
 {
     qsizetype i = text.indexOf(token);
-    if (i < 0)
+    if (i < 0 || outOfTime())
         return;
     const QString value = dates().format(dates().now(), style);
     const QStringView view(text);
@@ -418,7 +429,7 @@ void RenderPass::offsetTokens(QString& text, QStringView word, bool isTime)
         } else {
             continue;
         }
-        if (pattern && !spend(pattern->size()))
+        if (pattern ? !spend(pattern->size()) : outOfTime())
             break;
         const double moment = dates().offset(unit, sign * amount);
         const QString value =

@@ -44,6 +44,9 @@ class Clipboard;
 //    (nested inclusions count their whole content, date formats their pattern); every
 //    token past that stays as written. So a snippet that nests its neighbours many times
 //    over can neither exhaust memory nor stall the keystroke that triggered it.
+//  - A rendering may take at most timeBudgetMs of work (some calendars are slow to
+//    format or shift dates); every token left when that time is up stays as written.
+//  - A date offset that would leave the years 1 to 9999 gives the unshifted moment.
 //
 // Main thread; keeps no state between renderings.
 class ContentRenderer
@@ -64,6 +67,8 @@ class ContentRenderer
         QString locale;
         // An IANA zone such as "Europe/Berlin"; empty: the system's.
         QString timeZone;
+        // How long one rendering may work on its tokens, in milliseconds.
+        int timeBudgetMs = kRenderTimeBudgetMs;
     };
 
     // A stretch of the plain text that came from outside the snippet (the clipboard).
@@ -102,6 +107,7 @@ class ContentRenderer
     };
 
     static constexpr qsizetype kRenderBudget = 1 << 20;
+    static constexpr int kRenderTimeBudgetMs = 250;
     static constexpr int kMaxNestingDepth = 4;
 
     ContentRenderer();

@@ -154,10 +154,32 @@ QString DateTokens::format(double moment, const QString& pattern)
     return U_FAILURE(status) ? QString() : fromIcu(out);
 }
 
+qint64 DateTokens::maxOffset(Unit unit)
+{
+    // 10,000 years in each unit, rounded up; the result is checked against the range after.
+    switch (unit) {
+    case Unit::Minute:
+        return std::numeric_limits<int32_t>::max(); // the calendar's own limit, about 4,000 years
+    case Unit::Hour:
+        return 87'660'000;
+    case Unit::Day:
+        return 3'652'500;
+    case Unit::Week:
+        return 521'800;
+    case Unit::Month:
+        return 120'000;
+    case Unit::Year:
+        return 10'000;
+    }
+    return 0;
+}
+
 double DateTokens::offset(Unit unit, qint64 amount)
 {
-    // The calendar takes 32-bit amounts; anything larger is far outside any date it keeps.
-    if (amount > std::numeric_limits<int32_t>::max() || amount < std::numeric_limits<int32_t>::min())
+    // Gregorian 0001-01-01T00:00:00Z and 9999-12-31T23:59:59.999Z.
+    constexpr double kFirst = -62135596800000.0;
+    constexpr double kLast = 253402300799999.0;
+    if (amount > maxOffset(unit) || amount < -maxOffset(unit))
         return m_now;
     if (!d->calendar && !d->calendarFailed) {
         UErrorCode status = U_ZERO_ERROR;
@@ -194,5 +216,5 @@ double DateTokens::offset(Unit unit, qint64 amount)
     d->calendar->setTime(m_now, status);
     d->calendar->add(field, int32_t(amount), status);
     const double t = d->calendar->getTime(status);
-    return U_FAILURE(status) ? m_now : t;
+    return U_FAILURE(status) || t < kFirst || t > kLast ? m_now : t;
 }

@@ -41,8 +41,12 @@ class DateTokens
     QString format(double moment, const QString& pattern);
     // Now moved by `amount` units in the user's calendar (a day keeps the wall-clock
     // time across a daylight-saving change; a month ends on the last day of a shorter
-    // month). Now itself when the calendar cannot apply the offset.
+    // month). Now itself when the calendar cannot apply the offset, and when the result
+    // would leave the years 1 to 9999: such offsets are far past any date a snippet means,
+    // some calendars take long to add them, and the dates they gave were wrong anyway.
     double offset(Unit unit, qint64 amount);
+    // The largest offset in each unit that can stay within the years 1 to 9999.
+    static qint64 maxOffset(Unit unit);
 
     // The locale name dates are written in: LC_ALL, else LC_TIME, else LANG. Its encoding
     // and modifier are dropped when it is used; "C", "POSIX" or nothing mean en_US_POSIX.

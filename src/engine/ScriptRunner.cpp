@@ -286,6 +286,10 @@ ScriptRunner::Result ScriptRunner::runBlocking(const Options& options, const QSt
         // hold the pipe open for long after: take what is there and do not wait for more.
         if (pipeOpen)
             reader.drain(deadline);
+        // Whatever the command left running in the background (`sleep 60 &`) belongs to
+        // the snippet and ends with it. The shell is still unreaped, so the group id cannot
+        // have been handed to anyone else yet.
+        ::kill(-pid, SIGKILL);
         reap(pid);
         result.outcome = Outcome::finished;
     } else {

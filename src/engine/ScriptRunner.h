@@ -14,7 +14,8 @@
 // started a command never waits for it; the result comes back on the runner's thread.
 //
 // A command past its deadline has its whole group stopped (TERM, then KILL), so neither
-// the shell nor anything it started in the background outlives the deadline. Reading never
+// the shell nor anything it started in the background outlives the deadline; when the
+// shell exits in time, what it left running in its group is killed at once. Reading never
 // waits past the deadline either: a background child that keeps the pipe open after the
 // shell has exited does not hold the result back.
 class ScriptRunner : public QObject

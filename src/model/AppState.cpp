@@ -1,6 +1,8 @@
 #include "model/AppState.h"
 
 #include "model/AtomicFile.h"
+#include "model/BackupManager.h"
+#include "model/DataFiles.h"
 #include "model/Defaults.h"
 #include "model/LegacyMigration.h"
 #include "model/Paths.h"
@@ -22,43 +24,15 @@ const QString kGroupsFile = QStringLiteral("groups.json");
 const QString kCorrectionsFile = QStringLiteral("corrections.json");
 const QString kStatsFile = QStringLiteral("stats.json");
 
-// Stored dates count seconds from the reference date 2001-01-01 00:00:00 UTC.
-constexpr double kReferenceEpoch = 978307200.0;
-
-double toReferenceSeconds(const QDateTime& t)
+const QStringList& privateFiles()
 {
-    return double(t.toMSecsSinceEpoch()) / 1000.0 - kReferenceEpoch;
+    // Everything the data folder holds for the user, the stored key included.
+    static const QStringList names{kSnippetsFile, kGroupsFile, kCorrectionsFile, kStatsFile,
+                                   QStringLiteral("learning.json"), QStringLiteral("openai_api_key")};
+    return names;
 }
 
-QDateTime fromReferenceSeconds(double s)
-{
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround((s + kReferenceEpoch) * 1000.0)));
-}
-
-
-QByteArray pretty(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Indented); }
-
-bool isIntegral(const QJsonValue& v)
-{
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    return std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 9.0e15;
-}
-
-std::optional<QHash<QString, int>> intMap(const QJsonValue& v)
-{
-    if (!v.isObject())
-        return std::nullopt;
-    QHash<QString, int> out;
-    const QJsonObject o = v.toObject();
-    for (auto it = o.begin(); it != o.end(); ++it) {
-        if (!isIntegral(it.value()))
-            return std::nullopt;
-        out.insert(it.key(), int(it.value().toDouble()));
-    }
-    return out;
-}
+QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
 
 } // namespace
 
@@ -70,6 +44,36 @@ AppState::AppState(const Options& options, QObject* parent)
       m_statsSaveDelayMs(options.statsSaveDelayMs), m_pauseCheckIntervalMs(options.pauseCheckIntervalMs)
 {
     m_settings->setDeferredWrites(options.deferSettingsWrites);
+    m_settings->setWriteFailureHandler([this](const QString& error) {
+        StoreNotice n;
+        n.file = fileName(m_settings->path());
+        n.saveFailed = true;
+        n.message = QStringLiteral("Quenvil could not save its settings (%1). Changes made now last only "
+                                   "until Quenvil quits.")
+                        .arg(error);
+        addNotice(n);
+    });
+    // Interrupted writes of earlier runs (a crash, a kill) leave temporary files and backup
+    // work folders behind; ours only, and only when old enough to belong to nobody.
+    const QString dir = supportDir();
+    AtomicFile::removeStaleTemporaries(dir, options.staleTemporaryAgeSecs);
+    BackupManager::removeStaleWork(options.staleTemporaryAgeSecs);
+    if (m_settings->loadFailed()) {
+        StoreNotice n;
+        n.file = fileName(m_settings->path());
+        n.wholeFile = true;
+        n.keptAs = m_settings->keptAs();
+        n.savesHeld = m_settings->writesHeld();
+        n.message = n.savesHeld
+                        ? QStringLiteral("Your settings file %1 could not be read, and Quenvil could not keep a "
+                                         "copy of it. To protect it, Quenvil uses its default settings and will "
+                                         "not save settings until it is restarted.")
+                              .arg(m_settings->path())
+                        : QStringLiteral("Your settings file could not be read, so Quenvil uses its default "
+                                         "settings. The file was kept as %1.")
+                              .arg(n.keptAs);
+        m_notices.append(n);
+    }
     m_statsSaveTimer.setSingleShot(true);
     connect(&m_statsSaveTimer, &QTimer::timeout, this, &AppState::saveStats);
     m_pauseTimer.setSingleShot(true);
@@ -134,80 +138,65 @@ void AppState::load()
     m_statCharsSaved = d.integerValue(QStringLiteral("statCharsSaved"));
     m_typingWPM = d.doubleValue(QStringLiteral("typingWPM"));
 
+    // Counters are never negative.
+    m_statExpansions = std::max<qint64>(0, m_statExpansions);
+    m_statCorrections = std::max<qint64>(0, m_statCorrections);
+    m_statCharsSaved = std::max<qint64>(0, m_statCharsSaved);
+
     const QString dir = supportDir();
+    // Files others could read stay closed to them from the start, also those this store
+    // does not read (the key is read later, by the AI side, and may never load).
+    for (const QString& name : privateFiles())
+        if (QFileInfo::exists(dir + QLatin1Char('/') + name))
+            AtomicFile::makePrivate(dir + QLatin1Char('/') + name);
     const auto readFile = [&](const QString& name) -> std::optional<QByteArray> {
         const QString path = dir + QLatin1Char('/') + name;
         if (!QFileInfo::exists(path))
-            return std::nullopt;
+            return std::nullopt; // missing, or a link to nothing: written through later
         auto bytes = AtomicFile::read(path);
         if (!bytes)
-            noteUnreadable(name);
+            noteUnreadable(name, -1);
         return bytes;
     };
 
     m_snippets = Snippet::samples();
     if (const auto bytes = readFile(kSnippetsFile)) {
-        if (auto list = decodeSnippets(*bytes))
-            m_snippets = std::move(*list);
-        else
-            noteUnreadable(kSnippetsFile);
+        if (auto list = decodeSnippetsFile(*bytes)) {
+            m_snippets = std::move(list->records);
+            if (list->skipped > 0)
+                noteUnreadable(kSnippetsFile, list->skipped);
+        } else {
+            noteUnreadable(kSnippetsFile, -1);
+        }
     }
     if (const auto bytes = readFile(kGroupsFile)) {
-        if (auto list = decodeGroups(*bytes))
-            m_groups = std::move(*list);
-        else
-            noteUnreadable(kGroupsFile);
+        if (auto list = decodeGroupsFile(*bytes)) {
+            m_groups = std::move(list->records);
+            if (list->skipped > 0)
+                noteUnreadable(kGroupsFile, list->skipped);
+        } else {
+            noteUnreadable(kGroupsFile, -1);
+        }
     }
     if (const auto bytes = readFile(kCorrectionsFile)) {
-        const auto v = parseJson(*bytes);
-        const QJsonObject o = v && v->isObject() ? v->toObject() : QJsonObject();
-        const auto custom = correctionsFromJson(o.value(QStringLiteral("custom")));
-        const QJsonValue disabled = o.value(QStringLiteral("disabledBuiltins"));
-        bool ok = custom.has_value() && disabled.isArray();
-        QSet<QString> disabledSet;
-        if (ok) {
-            for (const QJsonValue& w : disabled.toArray()) {
-                if (!w.isString()) {
-                    ok = false;
-                    break;
-                }
-                disabledSet.insert(w.toString());
-            }
-        }
-        if (ok) {
-            m_customCorrections = *custom;
-            m_disabledBuiltins = std::move(disabledSet);
+        if (auto file = decodeCorrectionsFile(*bytes)) {
+            m_customCorrections = std::move(file->custom);
+            m_disabledBuiltins = std::move(file->disabledBuiltins);
+            if (file->skipped > 0)
+                noteUnreadable(kCorrectionsFile, file->skipped);
         } else {
-            noteUnreadable(kCorrectionsFile);
+            noteUnreadable(kCorrectionsFile, -1);
         }
     }
     if (const auto bytes = readFile(kStatsFile)) {
-        const auto v = parseJson(*bytes);
-        const QJsonObject o = v && v->isObject() ? v->toObject() : QJsonObject();
-        const auto byApp = intMap(o.value(QStringLiteral("byApp")));
-        const auto bySnippet = intMap(o.value(QStringLiteral("bySnippet")));
-        const QJsonValue lastUsed = o.value(QStringLiteral("lastUsed"));
-        QHash<QUuid, QDateTime> lastUsedMap;
-        bool ok = byApp && bySnippet && (lastUsed.isUndefined() || lastUsed.isNull() || lastUsed.isObject());
-        if (ok && lastUsed.isObject()) {
-            const QJsonObject lu = lastUsed.toObject();
-            for (auto it = lu.begin(); it != lu.end(); ++it) {
-                if (!it.value().isDouble() || !std::isfinite(it.value().toDouble())) {
-                    ok = false;
-                    break;
-                }
-                if (const auto id = uuidFromText(it.key()))
-                    lastUsedMap.insert(*id, fromReferenceSeconds(it.value().toDouble()));
-            }
-        }
-        if (ok) {
-            for (auto it = bySnippet->cbegin(); it != bySnippet->cend(); ++it)
-                if (const auto id = uuidFromText(it.key()))
-                    m_usageBySnippet.insert(*id, it.value());
-            m_usageByApp = *byApp;
-            m_lastUsedBySnippet = std::move(lastUsedMap);
+        if (auto file = decodeStatsFile(*bytes)) {
+            m_usageBySnippet = std::move(file->bySnippet);
+            m_usageByApp = std::move(file->byApp);
+            m_lastUsedBySnippet = std::move(file->lastUsed);
+            if (file->skipped > 0)
+                noteUnreadable(kStatsFile, file->skipped);
         } else {
-            noteUnreadable(kStatsFile);
+            noteUnreadable(kStatsFile, -1);
         }
     }
 
@@ -225,15 +214,65 @@ void AppState::migrateAIBackends()
     m_settings->setBool(QStringLiteral("aiBackendsMigrated"), true);
 }
 
-void AppState::noteUnreadable(const QString& name) { m_unreadableFiles.insert(name); }
+void AppState::noteUnreadable(const QString& name, int skipped)
+{
+    if (name == kSnippetsFile)
+        m_snippetsIncomplete = true;
+    for (const StoreNotice& n : std::as_const(m_notices))
+        if (n.file == name && !n.saveFailed)
+            return; // one notice per file
+    StoreNotice n;
+    n.file = name;
+    n.wholeFile = skipped < 0;
+    n.skippedRecords = std::max(0, skipped);
+    // The file stays in place until the next save replaces it; the copy keeps its bytes
+    // whatever happens after. Without a copy it is never replaced in this process.
+    n.keptAs = AtomicFile::keepCopy(filePath(name));
+    n.savesHeld = n.keptAs.isEmpty();
+    if (n.savesHeld)
+        m_heldFiles.insert(name);
+    const QString what =
+        n.wholeFile ? QStringLiteral("%1 could not be read, so Quenvil started without what it holds.").arg(name)
+        : n.skippedRecords == 1
+            ? QStringLiteral("1 record in %1 could not be read and was skipped.").arg(name)
+            : QStringLiteral("%1 records in %2 could not be read and were skipped.").arg(n.skippedRecords).arg(name);
+    n.message = n.savesHeld ? what + QStringLiteral(" Quenvil could not keep a copy of the file, so it will not "
+                                                    "save %1 until it is restarted; changes stay in memory.")
+                                         .arg(name)
+                            : what + QStringLiteral(" The original file was kept as %1.").arg(fileName(n.keptAs));
+    qWarning("Quenvil: %s", qUtf8Printable(n.message));
+    addNotice(n);
+}
+
+void AppState::addNotice(const StoreNotice& notice)
+{
+    m_notices.append(notice);
+    Q_EMIT noticeAdded(notice);
+}
 
 void AppState::saveFile(const QString& name, const QByteArray& bytes)
 {
+    if (m_heldFiles.contains(name))
+        return;
     const QString path = filePath(name);
-    if (m_unreadableFiles.remove(name) && QFileInfo::exists(path))
-        AtomicFile::setAside(path);
-    AtomicFile::write(path, bytes);
+    QString error;
+    const bool ok = AtomicFile::write(path, bytes, &error);
     AtomicFile::makePrivate(path);
+    if (ok) {
+        m_toldSaveFailure.remove(name);
+        return;
+    }
+    if (m_toldSaveFailure.contains(name))
+        return;
+    m_toldSaveFailure.insert(name);
+    StoreNotice n;
+    n.file = name;
+    n.saveFailed = true;
+    n.message = QStringLiteral("Quenvil could not save %1 (%2). Your changes are kept until Quenvil quits; "
+                               "it tries again with the next change.")
+                    .arg(name, error);
+    qWarning("Quenvil: %s", qUtf8Printable(n.message));
+    addNotice(n);
 }
 
 // Settings ------------------------------------------------------------------------------
@@ -403,14 +442,7 @@ void AppState::saveGroups() { saveFile(kGroupsFile, encodeGroups(m_groups)); }
 
 void AppState::saveCorrections()
 {
-    QJsonArray custom;
-    for (const CustomCorrection& c : m_customCorrections)
-        custom.append(toJson(c));
-    QStringList disabled(m_disabledBuiltins.begin(), m_disabledBuiltins.end());
-    disabled.sort();
-    saveFile(kCorrectionsFile, pretty(QJsonObject{{QStringLiteral("custom"), custom},
-                                                  {QStringLiteral("disabledBuiltins"),
-                                                   QJsonArray::fromStringList(disabled)}}));
+    saveFile(kCorrectionsFile, encodeCorrectionsFile(m_customCorrections, m_disabledBuiltins));
 }
 
 void AppState::rebuildTriggerIndex() { m_index = TriggerIndex::build(m_snippets, m_groups); }
@@ -518,18 +550,25 @@ void AppState::flushPendingStats()
 
 void AppState::saveStats()
 {
-    QJsonObject bySnippet;
-    for (auto it = m_usageBySnippet.cbegin(); it != m_usageBySnippet.cend(); ++it)
-        bySnippet.insert(uuidText(it.key()), it.value());
-    QJsonObject byApp;
-    for (auto it = m_usageByApp.cbegin(); it != m_usageByApp.cend(); ++it)
-        byApp.insert(it.key(), it.value());
-    QJsonObject lastUsed;
-    for (auto it = m_lastUsedBySnippet.cbegin(); it != m_lastUsedBySnippet.cend(); ++it)
-        lastUsed.insert(uuidText(it.key()), toReferenceSeconds(it.value()));
-    saveFile(kStatsFile, pretty(QJsonObject{{QStringLiteral("byApp"), byApp},
-                                            {QStringLiteral("bySnippet"), bySnippet},
-                                            {QStringLiteral("lastUsed"), lastUsed}}));
+    StatsFile stats;
+    stats.byApp = m_usageByApp;
+    // Usage of snippets that are gone only grows the file. While snippets.json could not be
+    // read in full, the skipped ones may come back from the kept copy: their usage stays.
+    if (m_snippetsIncomplete) {
+        stats.bySnippet = m_usageBySnippet;
+        stats.lastUsed = m_lastUsedBySnippet;
+    } else {
+        QSet<QUuid> live;
+        for (const Snippet& s : std::as_const(m_snippets))
+            live.insert(s.id);
+        for (auto it = m_usageBySnippet.cbegin(); it != m_usageBySnippet.cend(); ++it)
+            if (live.contains(it.key()))
+                stats.bySnippet.insert(it.key(), it.value());
+        for (auto it = m_lastUsedBySnippet.cbegin(); it != m_lastUsedBySnippet.cend(); ++it)
+            if (live.contains(it.key()))
+                stats.lastUsed.insert(it.key(), it.value());
+    }
+    saveFile(kStatsFile, encodeStatsFile(stats));
 }
 
 double AppState::timeSavedSeconds() const

@@ -52,6 +52,25 @@ public:
         // Settings reach the file once the current event is handled, not inside it (the
         // counters change inside the keystroke callback). Off: every assignment writes.
         bool deferSettingsWrites = true;
+        // Temporary files and backup staging folders that an interrupted write left behind
+        // are removed at start-up once they are this old (seconds).
+        qint64 staleTemporaryAgeSecs = 60;
+    };
+
+    // Something the user should be told once about their files, in plain words: a data or
+    // settings file that could not be read (wholly or in part) and where its bytes were
+    // kept, or a file that could not be saved. The application shows each as a desktop
+    // notification when it arrives; the settings window lists them.
+    struct StoreNotice
+    {
+        QString file;          // "snippets.json", "settings.json", …
+        QString keptAs;        // full path of the copy holding the file's bytes; empty: none
+        int skippedRecords = 0; // records that could not be read and were left out
+        bool wholeFile = false; // nothing in the file could be used
+        bool savesHeld = false; // no copy could be kept, so the file is not replaced
+        bool saveFailed = false; // a save did not reach the disk
+        QString message;
+        bool operator==(const StoreNotice&) const = default;
     };
 
     explicit AppState(QObject* parent = nullptr);
@@ -68,6 +87,10 @@ public:
     static QString filePath(const QString& name) { return supportDir() + QLatin1Char('/') + name; }
 
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+    // Every notice so far, oldest first; those of start-up are here when the constructor
+    // returns (noticeAdded fires only for later ones).
+    const QList<StoreNotice>& notices() const { return m_notices; }
     SettingsStore& settings() { return *m_settings; }
     QDateTime now() const { return m_clock(); }
 
@@ -130,8 +153,8 @@ public:
     void setStatCharsSaved(qint64 v);
     double typingWPM() const { return m_typingWPM; }
     void setTypingWPM(double v);
-    const QHash<QUuid, int>& usageBySnippet() const { return m_usageBySnippet; }
-    const QHash<QString, int>& usageByApp() const { return m_usageByApp; }
+    const QHash<QUuid, qint64>& usageBySnippet() const { return m_usageBySnippet; }
+    const QHash<QString, qint64>& usageByApp() const { return m_usageByApp; }
     const QHash<QUuid, QDateTime>& lastUsedBySnippet() const { return m_lastUsedBySnippet; }
     void recordUsage(const QUuid& snippetID, const QString& bundleID);
     double timeSavedSeconds() const;
@@ -201,6 +224,7 @@ Q_SIGNALS:
     void lastExpansionChanged();
     void editSnippetIDChanged();
     void showOnboardingChanged(bool);
+    void noticeAdded(const AppState::StoreNotice& notice);
 
 private:
     void load();
@@ -211,10 +235,13 @@ private:
     void saveStats();
     void scheduleStatsSave();
     void checkPause();
-    // Writes one data file; a file that existed but could not be read at start-up is set
-    // aside before its first replacement.
+    // Writes one data file, unless it could not be read at start-up and no copy of it
+    // could be kept; a failed write is told once.
     void saveFile(const QString& name, const QByteArray& bytes);
-    void noteUnreadable(const QString& name);
+    // A file that could not be read, wholly (skipped < 0) or in part: its bytes are kept
+    // beside it and the user is told.
+    void noteUnreadable(const QString& name, int skipped);
+    void addNotice(const StoreNotice& notice);
     static void call(const std::function<void()>& fn);
 
     Hooks m_hooks;
@@ -249,8 +276,8 @@ private:
     qint64 m_statCorrections = 0;
     qint64 m_statCharsSaved = 0;
     double m_typingWPM = 40.0;
-    QHash<QUuid, int> m_usageBySnippet;
-    QHash<QString, int> m_usageByApp;
+    QHash<QUuid, qint64> m_usageBySnippet;
+    QHash<QString, qint64> m_usageByApp;
     QHash<QUuid, QDateTime> m_lastUsedBySnippet;
     QTimer m_statsSaveTimer;
 
@@ -263,5 +290,8 @@ private:
 
     TriggerIndex m_index;
     QHash<QString, QString> m_correctionIndex;
-    QSet<QString> m_unreadableFiles;
+    QSet<QString> m_heldFiles;
+    QSet<QString> m_toldSaveFailure;
+    bool m_snippetsIncomplete = false;
+    QList<StoreNotice> m_notices;
 };

@@ -38,12 +38,21 @@ QStringList folderNames()
     return out;
 }
 
-void prune()
+QDate dateOf(const QString& name)
 {
-    QStringList names = folderNames();
-    std::sort(names.begin(), names.end());
-    for (qsizetype i = 0; i + kKeep < names.size(); ++i)
-        QDir(backupsDir() + QLatin1Char('/') + names.at(i)).removeRecursively();
+    return QDate(name.left(4).toInt(), name.mid(5, 2).toInt(), name.mid(8, 2).toInt());
+}
+
+// A date the backups can use: a real day in the years 1 to 9999.
+bool usable(const QDate& d) { return d.isValid() && d.year() >= 1 && d.year() <= 9999; }
+
+void prune(const QDate& today)
+{
+    const QStringList names = folderNames();
+    const QStringList keep = namesToKeep(names, today);
+    for (const QString& name : names)
+        if (!keep.contains(name))
+            QDir(backupsDir() + QLatin1Char('/') + name).removeRecursively();
 }
 
 bool copyPrivate(const QString& from, const QString& to)
@@ -55,6 +64,7 @@ bool copyPrivate(const QString& from, const QString& to)
 } // namespace
 
 void setClock(std::function<QDateTime()> c) { clock() = std::move(c); }
+QDateTime now() { return clock()(); }
 
 bool isBackupName(const QString& name)
 {
@@ -78,16 +88,56 @@ QString folderName(const QDate& date)
         .arg(date.day(), 2, 10, QLatin1Char('0'));
 }
 
+QStringList namesToKeep(const QStringList& names, const QDate& today)
+{
+    // Sorted newest first: real past dates by date, then the rest (future or no date).
+    QStringList sorted = names;
+    std::sort(sorted.begin(), sorted.end(), [&today](const QString& a, const QString& b) {
+        const QDate da = dateOf(a), db = dateOf(b);
+        const bool ra = da.isValid() && da <= today, rb = db.isValid() && db <= today;
+        if (ra != rb)
+            return ra;
+        if (ra)
+            return da > db;
+        return a < b; // among the doubtful ones, nearer names stay longer
+    });
+    return sorted.mid(0, kKeep);
+}
+
+int removeStaleWork(qint64 minAgeSecs)
+{
+    int removed = 0;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QFileInfoList entries = QDir(backupsDir()).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QString own = QLatin1Char('-') + QString::number(::getpid());
+    for (const QFileInfo& e : entries) {
+        const QString name = e.fileName();
+        if (e.isSymLink() || !(name.startsWith(QLatin1String(".staging-")) || name.startsWith(QLatin1String(".retired-"))))
+            continue;
+        if (name.endsWith(own) || e.lastModified().toUTC().secsTo(now) < minAgeSecs)
+            continue;
+        if (QDir(e.absoluteFilePath()).removeRecursively())
+            ++removed;
+    }
+    return removed;
+}
+
 void backupIfNeeded()
 {
-    const QString today = folderName(clock()().date());
+    const QDate date = clock()().date();
+    if (!usable(date))
+        return;
+    const QString today = folderName(date);
     if (!QFileInfo::exists(backupsDir() + QLatin1Char('/') + today))
         backupNow();
 }
 
 std::optional<QDate> backupNow()
 {
-    const QString today = folderName(clock()().date());
+    const QDate date = clock()().date();
+    if (!usable(date))
+        return lastBackupDate();
+    const QString today = folderName(date);
     const QString data = AppState::supportDir();
     const QString backups = backupsDir();
     AtomicFile::ensurePrivateDir(backups);
@@ -127,16 +177,17 @@ std::optional<QDate> backupNow()
     }
     QDir(staging).removeRecursively();
     ::chmod(QFile::encodeName(final).constData(), 0700);
-    prune();
+    prune(date);
     return lastBackupDate();
 }
 
 std::optional<QDate> lastBackupDate()
 {
+    const QDate today = clock()().date();
     std::optional<QDate> latest;
     for (const QString& name : folderNames()) {
-        const QDate d(name.left(4).toInt(), name.mid(5, 2).toInt(), name.mid(8, 2).toInt());
-        if (d.isValid() && (!latest || d > *latest))
+        const QDate d = dateOf(name);
+        if (d.isValid() && (!usable(today) || d <= today) && (!latest || d > *latest))
             latest = d;
     }
     return latest;

@@ -127,12 +127,19 @@ const QList<Snippet>& Snippet::samples()
             s.content = content;
             return s;
         };
-        return QList<Snippet>{
+        QList<Snippet> list{
             make(";email", QStringLiteral("you@example.com")),
             make(";sig", QStringLiteral("Best,\nYour name")),
             make(";date", QStringLiteral("{date}")),
             make(";shrug", QString::fromUtf8("\u00AF\\_(\u30C4)_/\u00AF")),
         };
+        static const char* const ids[] = {"5A3D1E60-0001-4C0E-9E6B-51A3B1E00001",
+                                          "5A3D1E60-0002-4C0E-9E6B-51A3B1E00002",
+                                          "5A3D1E60-0003-4C0E-9E6B-51A3B1E00003",
+                                          "5A3D1E60-0004-4C0E-9E6B-51A3B1E00004"};
+        for (qsizetype i = 0; i < list.size(); ++i)
+            list[i].id = QUuid::fromString(QLatin1String(ids[i]));
+        return list;
     }();
     return list;
 }
@@ -145,7 +152,8 @@ size_t qHash(const Snippet& s, size_t seed)
 
 size_t qHash(const SnippetGroup& g, size_t seed)
 {
-    return qHashMulti(seed, g.id, g.name, g.enabled, g.triggerPrefix, int(g.appMode), g.appList);
+    return qHashMulti(seed, g.id, g.name, g.enabled, g.triggerPrefix, int(g.appMode), g.appList,
+                      g.unrecognisedAppMode.value_or(QString()), g.unrecognisedAppMode.has_value());
 }
 
 size_t qHash(const CustomCorrection& c, size_t seed)
@@ -160,27 +168,19 @@ size_t qHash(const SuggestionEntry& e, size_t seed)
 
 namespace {
 
-// Field readers: each returns false when the key is present (not null) with the wrong type.
-bool readBool(const QJsonObject& o, const QString& key, bool& out)
+// Optional fields: absent, null or of the wrong type leave `out` at its default.
+void readBool(const QJsonObject& o, const QString& key, bool& out)
 {
     const QJsonValue v = o.value(key);
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isBool())
-        return false;
-    out = v.toBool();
-    return true;
+    if (v.isBool())
+        out = v.toBool();
 }
 
-bool readString(const QJsonObject& o, const QString& key, QString& out)
+void readString(const QJsonObject& o, const QString& key, QString& out)
 {
     const QJsonValue v = o.value(key);
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isString())
-        return false;
-    out = v.toString();
-    return true;
+    if (v.isString())
+        out = v.toString();
 }
 
 bool readRequiredString(const QJsonObject& o, const QString& key, QString& out)
@@ -192,25 +192,36 @@ bool readRequiredString(const QJsonObject& o, const QString& key, QString& out)
     return true;
 }
 
-bool readUuid(const QJsonObject& o, const QString& key, std::optional<QUuid>& out)
+void readUuid(const QJsonObject& o, const QString& key, std::optional<QUuid>& out)
 {
     const QJsonValue v = o.value(key);
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isString())
-        return false;
-    out = uuidFromText(v.toString());
-    return out.has_value();
+    if (v.isString())
+        out = uuidFromText(v.toString());
 }
 
-bool readId(const QJsonObject& o, QUuid& id)
+void readId(const QJsonObject& o, QUuid& id)
 {
     std::optional<QUuid> parsed;
-    if (!readUuid(o, QStringLiteral("id"), parsed))
-        return false;
+    readUuid(o, QStringLiteral("id"), parsed);
     if (parsed)
         id = *parsed;
-    return true;
+}
+
+template <typename T, typename Fn>
+std::optional<DecodedList<T>> readList(const QJsonValue& v, Fn decode)
+{
+    if (!v.isArray())
+        return std::nullopt;
+    const QJsonArray array = v.toArray();
+    DecodedList<T> out;
+    out.records.reserve(array.size());
+    for (const QJsonValue& item : array) {
+        if (std::optional<T> record = decode(item))
+            out.records.append(std::move(*record));
+        else
+            ++out.skipped;
+    }
+    return out;
 }
 
 template <typename T, typename Fn>
@@ -267,7 +278,7 @@ QJsonObject toJson(const SnippetGroup& g)
     o.insert(QStringLiteral("name"), g.name);
     o.insert(QStringLiteral("enabled"), g.enabled);
     o.insert(QStringLiteral("triggerPrefix"), g.triggerPrefix);
-    o.insert(QStringLiteral("appMode"), toRaw(g.appMode));
+    o.insert(QStringLiteral("appMode"), g.scopeUnderstood() ? toRaw(g.appMode) : *g.unrecognisedAppMode);
     o.insert(QStringLiteral("appList"), QJsonArray::fromStringList(g.appList));
     return o;
 }
@@ -288,26 +299,25 @@ std::optional<Snippet> snippetFromJson(const QJsonValue& v)
         return std::nullopt;
     const QJsonObject o = v.toObject();
     Snippet s;
-    if (!readId(o, s.id) || !readRequiredString(o, QStringLiteral("trigger"), s.trigger) ||
-        !readRequiredString(o, QStringLiteral("content"), s.content) ||
-        !readBool(o, QStringLiteral("enabled"), s.enabled) ||
-        !readBool(o, QStringLiteral("ignoreCase"), s.ignoreCase) ||
-        !readBool(o, QStringLiteral("adaptCase"), s.adaptCase) ||
-        !readBool(o, QStringLiteral("wholeWord"), s.wholeWord) ||
-        !readBool(o, QStringLiteral("keepDelimiter"), s.keepDelimiter) ||
-        !readBool(o, QStringLiteral("learned"), s.learned))
+    readId(o, s.id);
+    if (!readRequiredString(o, QStringLiteral("trigger"), s.trigger) ||
+        !readRequiredString(o, QStringLiteral("content"), s.content))
         return std::nullopt;
-    QString kind;
-    if (!readString(o, QStringLiteral("kind"), kind))
-        return std::nullopt;
-    if (!kind.isNull()) {
-        const auto k = snippetKindFromRaw(kind);
+    readBool(o, QStringLiteral("enabled"), s.enabled);
+    readBool(o, QStringLiteral("ignoreCase"), s.ignoreCase);
+    readBool(o, QStringLiteral("adaptCase"), s.adaptCase);
+    readBool(o, QStringLiteral("wholeWord"), s.wholeWord);
+    readBool(o, QStringLiteral("keepDelimiter"), s.keepDelimiter);
+    readBool(o, QStringLiteral("learned"), s.learned);
+    const QJsonValue kind = o.value(QStringLiteral("kind"));
+    if (!kind.isUndefined() && !kind.isNull()) {
+        // Typing a script's text, or running what was meant as text, would both be wrong.
+        const auto k = kind.isString() ? snippetKindFromRaw(kind.toString()) : std::nullopt;
         if (!k)
             return std::nullopt;
         s.kind = *k;
     }
-    if (!readUuid(o, QStringLiteral("groupID"), s.groupID))
-        return std::nullopt;
+    readUuid(o, QStringLiteral("groupID"), s.groupID);
     return s;
 }
 
@@ -317,23 +327,25 @@ std::optional<SnippetGroup> groupFromJson(const QJsonValue& v)
         return std::nullopt;
     const QJsonObject o = v.toObject();
     SnippetGroup g;
-    QString mode;
-    if (!readId(o, g.id) || !readString(o, QStringLiteral("name"), g.name) ||
-        !readBool(o, QStringLiteral("enabled"), g.enabled) ||
-        !readString(o, QStringLiteral("triggerPrefix"), g.triggerPrefix) ||
-        !readString(o, QStringLiteral("appMode"), mode))
+    readId(o, g.id);
+    readString(o, QStringLiteral("name"), g.name);
+    readBool(o, QStringLiteral("enabled"), g.enabled);
+    readString(o, QStringLiteral("triggerPrefix"), g.triggerPrefix);
+    const QJsonValue mode = o.value(QStringLiteral("appMode"));
+    if (mode.isString()) {
+        if (const auto known = appScopeModeFromRaw(mode.toString()))
+            g.appMode = *known;
+        else
+            g.unrecognisedAppMode = mode.toString();
+    } else if (!mode.isUndefined() && !mode.isNull()) {
+        // No scope can be read from it, and widening it to "all" is not safe.
         return std::nullopt;
-    // Unknown scope strings read as "all": a group stays usable when a later version adds a mode.
-    g.appMode = appScopeModeFromRaw(mode).value_or(AppScopeMode::all);
+    }
     const QJsonValue apps = o.value(QStringLiteral("appList"));
-    if (!apps.isUndefined() && !apps.isNull()) {
-        if (!apps.isArray())
-            return std::nullopt;
-        for (const QJsonValue& a : apps.toArray()) {
-            if (!a.isString())
-                return std::nullopt;
-            g.appList.append(a.toString());
-        }
+    if (apps.isArray()) {
+        for (const QJsonValue& a : apps.toArray())
+            if (a.isString())
+                g.appList.append(a.toString());
     }
     return g;
 }
@@ -344,10 +356,11 @@ std::optional<CustomCorrection> correctionFromJson(const QJsonValue& v)
         return std::nullopt;
     const QJsonObject o = v.toObject();
     CustomCorrection c;
-    if (!readId(o, c.id) || !readRequiredString(o, QStringLiteral("wrong"), c.wrong) ||
-        !readRequiredString(o, QStringLiteral("right"), c.right) ||
-        !readBool(o, QStringLiteral("learned"), c.learned))
+    readId(o, c.id);
+    if (!readRequiredString(o, QStringLiteral("wrong"), c.wrong) ||
+        !readRequiredString(o, QStringLiteral("right"), c.right))
         return std::nullopt;
+    readBool(o, QStringLiteral("learned"), c.learned);
     return c;
 }
 
@@ -366,15 +379,28 @@ std::optional<QList<CustomCorrection>> correctionsFromJson(const QJsonValue& v)
     return listFromJson<CustomCorrection>(v, correctionFromJson);
 }
 
+std::optional<DecodedList<Snippet>> readSnippetList(const QJsonValue& v)
+{
+    return readList<Snippet>(v, snippetFromJson);
+}
+
+std::optional<DecodedList<SnippetGroup>> readGroupList(const QJsonValue& v)
+{
+    return readList<SnippetGroup>(v, groupFromJson);
+}
+
+std::optional<DecodedList<CustomCorrection>> readCorrectionList(const QJsonValue& v)
+{
+    return readList<CustomCorrection>(v, correctionFromJson);
+}
+
 namespace {
 
 // Snippet files are rewritten on every edit, so they are written directly rather than
 // through QJsonObject (several times faster with thousands of snippets). The output is
 // what QJsonDocument::Indented gives: keys sorted, four-space indentation.
-void appendJsonString(QByteArray& out, const QString& s)
+void appendEscapedUtf8(QByteArray& out, const QByteArray& utf8)
 {
-    out += '"';
-    const QByteArray utf8 = s.toUtf8();
     for (const char ch : utf8) {
         const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
@@ -409,6 +435,30 @@ void appendJsonString(QByteArray& out, const QString& s)
             }
         }
     }
+}
+
+void appendJsonString(QByteArray& out, const QString& s)
+{
+    out += '"';
+    // A surrogate without its partner has no UTF-8 form; it is written as an escape so the
+    // text reads back exactly as it was.
+    qsizetype from = 0;
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = s.at(i);
+        if (!c.isSurrogate())
+            continue;
+        if (c.isHighSurrogate() && i + 1 < n && s.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        appendEscapedUtf8(out, QStringView(s).mid(from, i - from).toUtf8());
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(c.unicode()));
+        out += buf;
+        from = i + 1;
+    }
+    appendEscapedUtf8(out, QStringView(s).mid(from).toUtf8());
     out += '"';
 }
 

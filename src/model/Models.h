@@ -52,7 +52,8 @@ struct Snippet
 
     bool operator==(const Snippet&) const = default;
 
-    // The four starter snippets used when no snippet file can be read; fresh ids once per run.
+    // The four starter snippets used when no snippet file can be read. Their ids are fixed,
+    // so their usage counts add up across starts even before the list is first saved.
     static const QList<Snippet>& samples();
 };
 
@@ -64,8 +65,14 @@ struct SnippetGroup
     QString triggerPrefix;
     AppScopeMode appMode = AppScopeMode::all;
     QStringList appList;
+    // An "appMode" this version does not know (written by a newer one), kept as it was
+    // read and written back unchanged. While it is set the group fires nowhere: reading it
+    // as any known scope could let a group meant for a few applications fire everywhere.
+    // Choosing a scope for the group means clearing it.
+    std::optional<QString> unrecognisedAppMode;
 
     bool operator==(const SnippetGroup&) const = default;
+    bool scopeUnderstood() const { return !unrecognisedAppMode.has_value(); }
 };
 
 struct CustomCorrection
@@ -102,8 +109,10 @@ size_t qHash(const SnippetGroup& g, size_t seed = 0);
 size_t qHash(const CustomCorrection& c, size_t seed = 0);
 size_t qHash(const SuggestionEntry& e, size_t seed = 0);
 
-// JSON coding. Decoding is strict per record: the first error fails the record, and a list
-// fails with any of its records.
+// JSON coding of one record. A required field that is missing or of the wrong type, or a
+// snippet "kind" that is not "text" or "shell" (the kind decides what the content means),
+// makes the record unreadable; an optional field of the wrong type (including a malformed
+// id or groupID) takes its default, as an absent one does.
 QJsonObject toJson(const Snippet& s);
 QJsonObject toJson(const SnippetGroup& g);
 QJsonObject toJson(const CustomCorrection& c);
@@ -114,12 +123,25 @@ std::optional<QList<Snippet>> snippetsFromJson(const QJsonValue& v);
 std::optional<QList<SnippetGroup>> groupsFromJson(const QJsonValue& v);
 std::optional<QList<CustomCorrection>> correctionsFromJson(const QJsonValue& v);
 
+// A stored list read record by record: the records that could be read, and how many could
+// not. Absent when the value is not a list at all.
+template <typename T>
+struct DecodedList
+{
+    QList<T> records;
+    int skipped = 0;
+};
+std::optional<DecodedList<Snippet>> readSnippetList(const QJsonValue& v);
+std::optional<DecodedList<SnippetGroup>> readGroupList(const QJsonValue& v);
+std::optional<DecodedList<CustomCorrection>> readCorrectionList(const QJsonValue& v);
+
 // A JSON text whose top level is an array or an object; absent for anything else.
 std::optional<QJsonValue> parseJson(const QByteArray& bytes);
 
 // Pretty-printed, sorted keys (QJsonObject keeps its keys sorted).
 QByteArray encodeSnippets(const QList<Snippet>& list);
 QByteArray encodeGroups(const QList<SnippetGroup>& list);
+// Strict: absent when the text is not a list or any record in it cannot be read.
 std::optional<QList<Snippet>> decodeSnippets(const QByteArray& bytes);
 std::optional<QList<SnippetGroup>> decodeGroups(const QByteArray& bytes);
 

@@ -4,11 +4,14 @@
 #include "model/Paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cmath>
+#include <limits>
+#include <sys/stat.h>
 
 SettingsStore::SettingsStore(const QString& path) : m_path(path.isEmpty() ? defaultPath() : path)
 {
@@ -36,8 +39,16 @@ QString SettingsStore::defaultPath()
 
 void SettingsStore::load()
 {
+    // Whatever others could read or change in an existing folder or file is closed before
+    // anything is read from it.
+    const QString dir = QFileInfo(m_path).absolutePath();
+    if (QFileInfo(dir).isDir()) {
+        ::chmod(QFile::encodeName(dir).constData(), 0700);
+        AtomicFile::removeStaleTemporaries(dir, kStaleTemporaryAge);
+    }
     if (!QFileInfo::exists(m_path))
         return;
+    AtomicFile::makePrivate(m_path);
     const auto bytes = AtomicFile::read(m_path, 16 * 1024 * 1024);
     QJsonParseError error;
     const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &error) : QJsonDocument();
@@ -45,15 +56,25 @@ void SettingsStore::load()
         m_values = doc.object();
         return;
     }
-    // Keep what the user had; the next write starts a fresh file.
-    AtomicFile::setAside(m_path);
+    // Keep what the user had; the next write starts a fresh file. Without a copy, the
+    // file is never replaced.
+    m_loadFailed = true;
+    m_keptAs = AtomicFile::keepCopy(m_path);
+    m_writesHeld = m_keptAs.isEmpty();
 }
 
 void SettingsStore::save()
 {
+    if (m_writesHeld)
+        return;
     AtomicFile::ensurePrivateDir(QFileInfo(m_path).absolutePath());
-    m_lastWriteOk = AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Indented));
+    QString error;
+    m_lastWriteOk = AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Indented), &error);
     AtomicFile::makePrivate(m_path);
+    if (!m_lastWriteOk && !m_toldWriteFailure && m_onWriteFailure) {
+        m_toldWriteFailure = true;
+        m_onWriteFailure(error);
+    }
 }
 
 void SettingsStore::registerDefaults(const QJsonObject& defaults)
@@ -118,7 +139,16 @@ std::optional<QStringList> SettingsStore::stringListValue(const QString& key) co
 qint64 SettingsStore::integerValue(const QString& key) const
 {
     const QJsonValue v = typed(key, [](const QJsonValue& x) { return x.isDouble() && std::isfinite(x.toDouble()); });
-    return v.isDouble() ? qint64(v.toDouble()) : 0;
+    if (!v.isDouble())
+        return 0;
+    // Converting a double outside the 64-bit range is undefined; such a value reads as the
+    // nearest end of it.
+    const double d = v.toDouble();
+    if (d >= 9.2e18)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -9.2e18)
+        return std::numeric_limits<qint64>::min();
+    return qint64(d);
 }
 
 double SettingsStore::doubleValue(const QString& key) const

@@ -6,13 +6,17 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 // Typed key-value settings with registered defaults, standing in for the user defaults.
 // One JSON object in $XDG_CONFIG_HOME/Quenvil/settings.json, keyed by each setting's own
 // name. Registered defaults are an overlay that is never written; every assignment is
-// written through at once, atomically, 0600. A file that is not a JSON object is set aside
-// (never overwritten) and everything reads as the defaults.
+// written through at once, atomically, 0600. A file that is not a JSON object is kept as
+// "settings.json.unreadable-<stamp>" and everything reads as the defaults; when no copy
+// can be kept, the file is never written in this process (the settings live in memory).
+// The folder and the file are made private (0700, 0600) as soon as the store opens them,
+// not only at the first write.
 //
 // Deferred mode (the application's): an assignment changes the value at once and the file
 // is written when the current event has been handled, so a burst of assignments inside one
@@ -57,6 +61,17 @@ public:
     // Whether the last write reached the disk (for tests and diagnostics; writes are best effort).
     bool lastWriteSucceeded() const { return m_lastWriteOk; }
 
+    // What opening the file found: it could not be read, where its bytes were kept (empty
+    // when no copy could be made), and whether writes are held because of that.
+    bool loadFailed() const { return m_loadFailed; }
+    QString keptAs() const { return m_keptAs; }
+    bool writesHeld() const { return m_writesHeld; }
+    // Called once, on the first write that fails, with the reason.
+    void setWriteFailureHandler(std::function<void(const QString&)> handler) { m_onWriteFailure = std::move(handler); }
+    // Temporary files older than this that an interrupted write left beside the file are
+    // removed when the store opens (seconds).
+    static constexpr qint64 kStaleTemporaryAge = 60;
+
 private:
     void load();
     void save();
@@ -67,6 +82,11 @@ private:
     QJsonObject m_values;
     QJsonObject m_defaults;
     bool m_lastWriteOk = true;
+    bool m_loadFailed = false;
+    bool m_writesHeld = false;
+    bool m_toldWriteFailure = false;
+    QString m_keptAs;
+    std::function<void(const QString&)> m_onWriteFailure;
     bool m_deferred = false;
     bool m_dirty = false;
     QTimer m_flushTimer;

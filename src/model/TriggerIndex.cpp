@@ -32,7 +32,8 @@ TriggerIndex TriggerIndex::build(const QList<Snippet>& snippets, const QList<Sni
         if (!s.enabled || s.trigger.isEmpty())
             continue;
         const SnippetGroup* g = s.groupID ? byId.value(*s.groupID, nullptr) : nullptr;
-        if (g && !g->enabled)
+        // A group whose scope this version cannot read fires nowhere until it is understood.
+        if (g && (!g->enabled || !g->scopeUnderstood()))
             continue;
         const QString key = g ? g->triggerPrefix + s.trigger : s.trigger;
         ResolvedSnippet r{s, g ? g->appMode : AppScopeMode::all, g ? g->appList : QStringList()};

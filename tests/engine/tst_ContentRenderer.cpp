@@ -73,6 +73,9 @@ class tst_ContentRenderer : public QObject
     void nestedFanOutIsBounded();
     void emptyFanOutTerminates();
     void clipboardGrowthIsCapped();
+    void hugeOffsetsInOtherCalendars_data();
+    void hugeOffsetsInOtherCalendars();
+    void timeBudget();
 
   private:
     ContentRenderer renderer(const QString& locale = QStringLiteral("en_US"), const QDateTime& now = kNow);
@@ -239,6 +242,12 @@ void tst_ContentRenderer::dateTokens_data()
     QTest::newRow("offset the calendar cannot apply is now") << "en_US"
                                                              << "{date+3000000000:yyyy-MM-dd}"
                                                              << "2026-03-28";
+    // Offsets that leave the years 1 to 9999 give the unshifted date, in any calendar.
+    QTest::newRow("largest year offset") << "en_US" << "{date-2147483647y:yyyy-MM-dd}" << "2026-03-28";
+    QTest::newRow("10000 years on") << "en_US" << "{date+10000y:yyyy-MM-dd}" << "2026-03-28";
+    QTest::newRow("to year 9999") << "en_US" << "{date+7973y:yyyy-MM-dd}" << "9999-03-28";
+    QTest::newRow("past year 9999") << "en_US" << "{date+7974y:yyyy-MM-dd}" << "2026-03-28";
+    QTest::newRow("weeks past the range") << "en_US" << "{date+521800w:yyyy}" << "2026";
     QTest::newRow("token completed by a replacement") << "en_US"
                                                       << "{time+1{time+0:mm}:HH:mm}"
                                                       << "14:48";
@@ -663,6 +672,45 @@ void tst_ContentRenderer::clipboardGrowthIsCapped()
     m_clipboard.value = QString(ContentRenderer::kRenderBudget + 1, u'c');
     QCOMPARE(text(QStringLiteral("<{clipboard:upper}{clipboard}>")),
              QStringLiteral("<{clipboard:upper}{clipboard}>"));
+}
+
+void tst_ContentRenderer::hugeOffsetsInOtherCalendars_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("token");
+    // Thai: Buddhist calendar; Saudi Arabia: Islamic (Umm al-Qura); Iran: Persian.
+    for (const char* locale : {"th_TH", "ar_SA", "fa_IR"}) {
+        for (const char* token : {"{date+2147483647d:yyyy-MM-dd}", "{date-2147483647y:yyyy-MM-dd}",
+                                  "{date+3652501d:yyyy-MM-dd}", "{date-120001m:yyyy-MM-dd}",
+                                  "{time+2147483648:yyyy-MM-dd}", "{time-87660001h:yyyy-MM-dd}"})
+            QTest::addRow("%s %s", locale, token) << QString::fromLatin1(locale) << QString::fromLatin1(token);
+    }
+}
+
+void tst_ContentRenderer::hugeOffsetsInOtherCalendars()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, token);
+    // Unshifted: today in the same calendar and digits.
+    QCOMPARE(text(token, locale), text(QStringLiteral("{date:yyyy-MM-dd}"), locale));
+}
+
+void tst_ContentRenderer::timeBudget()
+{
+    // A rendering that would take far longer than its time budget stops where the time ran
+    // out: every token left stays as written, and the keystroke is not held up.
+    ContentRenderer::Options o;
+    o.locale = QStringLiteral("ar_SA");
+    o.timeZone = QStringLiteral("Asia/Riyadh");
+    o.clock = [] { return kNow; };
+    o.lookup = [](const QString&) { return std::nullopt; };
+    o.timeBudgetMs = 1;
+    const QString content = QStringLiteral("{date+3652000d:yyyy}{date-1d}{time+1h}{date:EEEE}").repeated(20000);
+    const QString out = ContentRenderer(o).renderTextPlaceholders(content);
+    QVERIFY(out.endsWith(QLatin1String("{date+3652000d:yyyy}{date-1d}{time+1h}{date:EEEE}")));
+    o.timeBudgetMs = 0;
+    QCOMPARE(ContentRenderer(o).renderTextPlaceholders(QStringLiteral("a{date}b{date:yyyy}")),
+             QStringLiteral("a{date}b{date:yyyy}"));
 }
 
 QTEST_GUILESS_MAIN(tst_ContentRenderer)

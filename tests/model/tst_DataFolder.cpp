@@ -1,5 +1,6 @@
 #include "model/AppState.h"
 #include "model/BackupManager.h"
+#include "model/DailyBackup.h"
 #include "model/LegacyMigration.h"
 
 #include "TestHome.h"
@@ -20,7 +21,9 @@ private Q_SLOTS:
     {
         m_home = std::make_unique<TestHome>();
         m_today = QDate(2026, 3, 15);
-        BackupManager::setClock([this] { return QDateTime(m_today, QTime(9, 30)); });
+        m_time = QTime(9, 30);
+        m_clockValid = true;
+        BackupManager::setClock([this] { return m_clockValid ? QDateTime(m_today, m_time) : QDateTime(); });
     }
     void cleanup() { m_home.reset(); }
 
@@ -32,12 +35,18 @@ private Q_SLOTS:
     void pruning();
     void namesThatAreNotBackups();
     void backupNamesIgnoreTheLocale();
+    void backupsResumeAfterTheClockWasAhead();
+    void clockOutOfRangeMakesNoBackup_data();
+    void clockOutOfRangeMakesNoBackup();
+    void backupWhenTheDateChanges();
 
 private:
     QString former() const { return m_home->dataHome() + QStringLiteral("/Vornt"); }
     QString backups() const { return m_home->dataDir() + QStringLiteral("/Backups"); }
     std::unique_ptr<TestHome> m_home;
     QDate m_today;
+    QTime m_time;
+    bool m_clockValid = true;
 };
 
 void tst_DataFolder::migration_data()
@@ -184,6 +193,69 @@ void tst_DataFolder::backupNamesIgnoreTheLocale()
     QLocale::setDefault(saved);
     QVERIFY(BackupManager::isBackupName(QStringLiteral("2026-03-05")));
     QVERIFY(!BackupManager::isBackupName(QStringLiteral("2026-03-5")));
+}
+
+void tst_DataFolder::backupsResumeAfterTheClockWasAhead()
+{
+    // Fourteen backups made while the clock stood a year ahead.
+    for (int i = 1; i <= 14; ++i)
+        QDir().mkpath(backups() + QStringLiteral("/2027-01-%1").arg(i, 2, 10, QLatin1Char('0')));
+    QDir().mkpath(backups() + QStringLiteral("/2026-02-30")); // no such day
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("snippets.json")), "[]");
+    for (int day = 0; day < 16; ++day) {
+        const QString today = BackupManager::folderName(m_today);
+        QCOMPARE(BackupManager::backupNow(), std::optional<QDate>(m_today)); // not a date from the future
+        const QStringList left = QDir(backups()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        QVERIFY2(left.contains(today), qPrintable(left.join(u' ')));
+        QVERIFY(left.size() <= BackupManager::kKeep);
+        m_today = m_today.addDays(1);
+    }
+    const QStringList left = QDir(backups()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QCOMPARE(left.size(), BackupManager::kKeep);
+    QCOMPARE(left.first(), QStringLiteral("2026-03-17"));
+    QCOMPARE(left.last(), QStringLiteral("2026-03-30"));
+}
+
+void tst_DataFolder::clockOutOfRangeMakesNoBackup_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("year 10000") << QDate(10000, 1, 1);
+    QTest::newRow("before year 1") << QDate(-1, 12, 31);
+    QTest::newRow("no date at all") << QDate();
+}
+
+void tst_DataFolder::clockOutOfRangeMakesNoBackup()
+{
+    QFETCH(QDate, date);
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("snippets.json")), "[]");
+    for (int i = 1; i <= 14; ++i)
+        QDir().mkpath(backups() + QStringLiteral("/2026-02-%1").arg(i, 2, 10, QLatin1Char('0')));
+    m_today = date;
+    m_clockValid = date.isValid();
+    BackupManager::backupIfNeeded();
+    BackupManager::backupNow();
+    // Nothing made, nothing pruned.
+    QCOMPARE(QDir(backups()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 14);
+}
+
+void tst_DataFolder::backupWhenTheDateChanges()
+{
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("snippets.json")), "day one");
+    m_time = QTime(23, 59, 59, 500);
+    DailyBackup daily;
+    daily.start();
+    QCOMPARE(TestHome::readFile(backups() + QStringLiteral("/2026-03-15/snippets.json")), QByteArray("day one"));
+    // One timer, aimed just past midnight.
+    QVERIFY(daily.isActive());
+    QVERIFY2(daily.remainingMs() > 0 && daily.remainingMs() <= 2000, qPrintable(QString::number(daily.remainingMs())));
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("snippets.json")), "day two");
+    m_today = m_today.addDays(1);
+    m_time = QTime(0, 0, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(TestHome::readFile(backups() + QStringLiteral("/2026-03-16/snippets.json")),
+                              QByteArray("day two"), 5000);
+    // And again aimed at the next midnight, a day away.
+    QVERIFY(daily.remainingMs() > 6 * 3600 * 1000 - 5000);
+    QCOMPARE(DailyBackup::msecsToNextDay(QDateTime(QDate(2026, 3, 16), QTime(23, 0))), 3600 * 1000 + 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_DataFolder)

@@ -32,7 +32,7 @@ void tst_Indexes::activeSnippets_data()
 {
     QTest::addColumn<bool>("snippetEnabled");
     QTest::addColumn<bool>("groupEnabled");
-    QTest::addColumn<int>("groupState"); // 0 none, 1 existing, 2 dangling
+    QTest::addColumn<int>("groupState"); // 0 none, 1 existing, 2 dangling, 3 existing of an unknown scope
     QTest::addColumn<QString>("trigger");
     QTest::addColumn<QString>("key"); // empty: not indexed
     QTest::newRow("ungrouped") << true << true << 0 << "mail" << "mail";
@@ -41,6 +41,8 @@ void tst_Indexes::activeSnippets_data()
     QTest::newRow("disabled group") << true << false << 1 << "mail" << "";
     QTest::newRow("disabled snippet") << false << true << 1 << "mail" << "";
     QTest::newRow("empty trigger") << true << true << 1 << "" << "";
+    // Written by a newer version: fires nowhere rather than everywhere.
+    QTest::newRow("group of unknown scope") << true << true << 3 << "mail" << "";
 }
 
 void tst_Indexes::activeSnippets()
@@ -57,7 +59,9 @@ void tst_Indexes::activeSnippets()
     g.appList = {QStringLiteral("XTerm")};
     Snippet s = snip(trigger);
     s.enabled = snippetEnabled;
-    if (groupState == 1)
+    if (groupState == 3)
+        g.unrecognisedAppMode = QStringLiteral("onlyOnWeekdays");
+    if (groupState == 1 || groupState == 3)
         s.groupID = g.id;
     else if (groupState == 2)
         s.groupID = QUuid::createUuid();

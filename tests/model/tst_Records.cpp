@@ -40,14 +40,16 @@ void tst_Records::snippetDecoding_data()
     QTest::newRow("missing content") << QByteArray(R"({"trigger":"a"})") << false;
     QTest::newRow("null trigger") << QByteArray(R"({"trigger":null,"content":"b"})") << false;
     QTest::newRow("number trigger") << QByteArray(R"({"trigger":1,"content":"b"})") << false;
-    QTest::newRow("string bool") << QByteArray(R"({"trigger":"a","content":"b","enabled":"false"})") << false;
+    // A wrong-typed or malformed optional field takes its default; the record stays.
+    QTest::newRow("string bool") << QByteArray(R"({"trigger":"a","content":"b","enabled":"false"})") << true;
     QTest::newRow("kind shell") << QByteArray(R"({"trigger":"a","content":"b","kind":"shell"})") << true;
     QTest::newRow("kind capital") << QByteArray(R"({"trigger":"a","content":"b","kind":"Shell"})") << false;
     QTest::newRow("kind unknown") << QByteArray(R"({"trigger":"a","content":"b","kind":"ai"})") << false;
-    QTest::newRow("bad id") << QByteArray(R"({"id":"nope","trigger":"a","content":"b"})") << false;
-    QTest::newRow("braced id") << QByteArray(R"({"id":"{6F9619FF-8B86-D011-B42D-00C04FC964FF}","trigger":"a","content":"b"})") << false;
+    QTest::newRow("bad id") << QByteArray(R"({"id":"nope","trigger":"a","content":"b"})") << true;
+    QTest::newRow("braced id") << QByteArray(R"({"id":"{6F9619FF-8B86-D011-B42D-00C04FC964FF}","trigger":"a","content":"b"})") << true;
     QTest::newRow("lower id") << QByteArray(R"({"id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","trigger":"a","content":"b"})") << true;
-    QTest::newRow("bad groupID") << QByteArray(R"({"trigger":"a","content":"b","groupID":"x"})") << false;
+    QTest::newRow("bad groupID") << QByteArray(R"({"trigger":"a","content":"b","groupID":"x"})") << true;
+    QTest::newRow("kind a number") << QByteArray(R"({"trigger":"a","content":"b","kind":1})") << false;
     QTest::newRow("not an object") << QByteArray(R"(["a"])") << false;
     QTest::newRow("unknown keys") << QByteArray(R"({"trigger":"a","content":"b","colour":"red"})") << true;
 }
@@ -70,6 +72,9 @@ void tst_Records::snippetDefaults()
     QVERIFY(!a->groupID);
     QVERIFY(!a->id.isNull());
     QVERIFY(a->id != b->id); // each read without an id gets a fresh one
+    const auto odd = snippetFromJson(
+        json(R"({"id":7,"trigger":"a","content":"b","enabled":"yes","keepDelimiter":0,"learned":[],"groupID":"x"})"));
+    QVERIFY(odd && odd->enabled && odd->keepDelimiter && !odd->learned && !odd->groupID && !odd->id.isNull());
     const auto lower = snippetFromJson(json(R"({"id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","trigger":"a","content":"b"})"));
     QCOMPARE(::uuidText(lower->id), QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
 }
@@ -81,10 +86,13 @@ void tst_Records::groupDecoding_data()
     QTest::addColumn<int>("mode");
     QTest::newRow("empty") << QByteArray("{}") << true << int(AppScopeMode::all);
     QTest::newRow("onlyIn") << QByteArray(R"({"appMode":"onlyIn"})") << true << int(AppScopeMode::onlyIn);
-    QTest::newRow("lower-case onlyin reads all") << QByteArray(R"({"appMode":"onlyin"})") << true << int(AppScopeMode::all);
+    QTest::newRow("unknown mode kept") << QByteArray(R"({"appMode":"onlyin","appList":["XTerm"]})") << true
+                                       << int(AppScopeMode::all);
+    QTest::newRow("mode of a newer version") << QByteArray(R"({"appMode":"exceptOnWeekends"})") << true
+                                             << int(AppScopeMode::all);
     QTest::newRow("number mode") << QByteArray(R"({"appMode":3})") << false << 0;
-    QTest::newRow("apps not strings") << QByteArray(R"({"appList":[1]})") << false << 0;
-    QTest::newRow("name number") << QByteArray(R"({"name":5})") << false << 0;
+    QTest::newRow("apps not strings") << QByteArray(R"({"appList":[1,"XTerm"]})") << true << int(AppScopeMode::all);
+    QTest::newRow("name number") << QByteArray(R"({"name":5})") << true << int(AppScopeMode::all);
 }
 
 void tst_Records::groupDecoding()
@@ -97,6 +105,15 @@ void tst_Records::groupDecoding()
     if (!g)
         return;
     QCOMPARE(int(g->appMode), mode);
+    // A scope this version does not know is kept as written and goes back unchanged.
+    const QString raw = QJsonDocument::fromJson(text).object().value(QStringLiteral("appMode")).toString();
+    const bool known = raw.isEmpty() || appScopeModeFromRaw(raw).has_value();
+    QCOMPARE(g->scopeUnderstood(), known);
+    if (!known) {
+        QCOMPARE(*g->unrecognisedAppMode, raw);
+        QCOMPARE(toJson(*g).value(QStringLiteral("appMode")).toString(), raw);
+        QCOMPARE(decodeGroups(encodeGroups({*g}))->first(), *g);
+    }
     if (text == "{}") {
         QCOMPARE(g->name, QStringLiteral("Group"));
         QVERIFY(g->enabled);
@@ -130,6 +147,19 @@ void tst_Records::oneBadRecordFailsTheList()
     QVERIFY(!decodeSnippets(R"({"trigger":"a","content":"b"})").has_value());
     QVERIFY(!decodeSnippets("not json").has_value());
     QCOMPARE(decodeSnippets("[]")->size(), 0);
+
+    // The stored lists are read record by record: what cannot be read is counted, the rest kept.
+    const auto read = readSnippetList(json(
+        R"([{"trigger":"a","content":"b","enabled":"yes"},{"trigger":"c"},7,{"trigger":"d","content":"e","kind":"ai"}])"));
+    QVERIFY(read);
+    QCOMPARE(read->records.size(), 1);
+    QCOMPARE(read->records.first().trigger, QStringLiteral("a"));
+    QCOMPARE(read->skipped, 3);
+    QVERIFY(!readSnippetList(json(R"({"trigger":"a","content":"b"})")));
+    const auto groups = readGroupList(json(R"([{"appMode":1},{"name":"ok"}])"));
+    QVERIFY(groups && groups->records.size() == 1 && groups->skipped == 1);
+    const auto corrections = readCorrectionList(json(R"([{"wrong":"teh"},{"wrong":"a","right":"b","learned":"no"}])"));
+    QVERIFY(corrections && corrections->records.size() == 1 && corrections->skipped == 1);
 }
 
 void tst_Records::encodedForm()
@@ -167,7 +197,11 @@ void tst_Records::directSnippetWriterMatchesJson()
     Snippet b;
     b.trigger = QString();
     b.content = QString();
-    const QList<Snippet> list{a, b};
+    // Surrogates without their partner have no UTF-8 form; they must still come back exactly.
+    Snippet c;
+    c.trigger = QString(QChar(0xD800));
+    c.content = QStringLiteral("a") + QChar(0xDC00) + QStringLiteral("b") + QChar(0xD83D) + QChar(0xDE00) + QChar(0xD83D);
+    const QList<Snippet> list{a, b, c};
     QJsonArray expected;
     for (const Snippet& s : list)
         expected.append(toJson(s));

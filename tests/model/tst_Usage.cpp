@@ -36,6 +36,8 @@ private Q_SLOTS:
     void timeSaved();
     void pauseReplacesAndResumes();
     void pauseEndsByWallClock();
+    void countsBeyond32Bits();
+    void sampleUsageAddsUpAndOrphansGo();
 
 private:
     AppState& store(int statsDelay = 50, int pauseCheck = 15000)
@@ -59,7 +61,7 @@ private:
 void tst_Usage::burstIsSavedOnce()
 {
     AppState& s = store(200);
-    const QUuid id = QUuid::createUuid();
+    const QUuid id = Snippet::samples().first().id;
     for (int i = 0; i < 3; ++i)
         s.recordUsage(id, QStringLiteral("XTerm"));
     QCOMPARE(s.usageBySnippet().value(id), 3);
@@ -83,7 +85,7 @@ void tst_Usage::emptyBundleIsNotCountedPerApp()
 void tst_Usage::statsFileForm()
 {
     AppState& s = store();
-    s.recordUsage(QUuid::createUuid(), QString());
+    s.recordUsage(Snippet::samples().first().id, QString());
     s.flushPendingStats();
     const QJsonObject o = statsFile();
     QCOMPARE(o.keys(), (QStringList{QStringLiteral("byApp"), QStringLiteral("bySnippet"), QStringLiteral("lastUsed")}));
@@ -115,6 +117,8 @@ void tst_Usage::statsLoading()
     QFETCH(int, apps);
     QFETCH(int, lastUsed);
     TestHome::writeFile(m_home->dataFile(QStringLiteral("stats.json")), file);
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("snippets.json")),
+                        R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","trigger":"t","content":"c"}])");
     AppState& s = store();
     QCOMPARE(s.usageBySnippet().size(), snippets);
     QCOMPARE(s.usageByApp().size(), apps);
@@ -198,6 +202,63 @@ void tst_Usage::pauseEndsByWallClock()
     QVERIFY(s.isPaused());
     m_now = m_now.addSecs(16 * 60);
     QTRY_VERIFY(!s.isPaused());
+}
+
+void tst_Usage::countsBeyond32Bits()
+{
+    const QString id = uuidText(Snippet::samples().first().id);
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("stats.json")),
+                        (R"({"byApp":{"XTerm":9007199254740991,"Code":-4,"kitty":1e300},)"
+                         R"("bySnippet":{")" + id + R"(":3000000000},"lastUsed":{")" + id + R"(":1e300}})")
+                            .toUtf8());
+    AppState& s = store();
+    QCOMPARE(s.usageBySnippet().value(Snippet::samples().first().id), 3000000000LL);
+    QCOMPARE(s.usageByApp().value(QStringLiteral("XTerm")), 9007199254740991LL);
+    QVERIFY(!s.usageByApp().contains(QStringLiteral("Code"))); // a negative count is no count
+    QVERIFY(!s.usageByApp().contains(QStringLiteral("kitty")));
+    QCOMPARE(s.notices().size(), 1);
+    QCOMPARE(s.notices().first().skippedRecords, 2);
+    QCOMPARE(s.lastUsedBySnippet().value(Snippet::samples().first().id).date(), QDate(9999, 12, 31));
+    s.recordUsage(Snippet::samples().first().id, QStringLiteral("XTerm"));
+    s.flushPendingStats();
+    const QByteArray bytes = TestHome::readFile(m_home->dataFile(QStringLiteral("stats.json")));
+    QVERIFY2(bytes.contains("3000000001"), bytes.constData());
+    QVERIFY2(bytes.contains("9007199254740992"), bytes.constData()); // one more use
+    QCOMPARE(statsFile().value(QStringLiteral("lastUsed")).toObject().value(id).toDouble(),
+             double(m_now.toSecsSinceEpoch()) - 978307200.0);
+}
+
+void tst_Usage::sampleUsageAddsUpAndOrphansGo()
+{
+    const QUuid gone = QUuid::createUuid();
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("stats.json")),
+                        (R"({"byApp":{},"bySnippet":{")" + uuidText(gone) + R"(":5},"lastUsed":{")" + uuidText(gone) +
+                         R"(":1}})")
+                            .toUtf8());
+    const QUuid sample = Snippet::samples().at(2).id;
+    for (int run = 1; run <= 2; ++run) {
+        // The samples were never saved, yet their usage adds up from one start to the next.
+        AppState& s = store();
+        QVERIFY(!QFile::exists(m_home->dataFile(QStringLiteral("snippets.json"))));
+        s.recordUsage(sample, QString());
+        QCOMPARE(s.usageBySnippet().value(sample), run);
+        m_store.reset();
+        const QJsonObject by = statsFile().value(QStringLiteral("bySnippet")).toObject();
+        QCOMPARE(by.value(uuidText(sample)).toInt(), run);
+        QVERIFY(!by.contains(uuidText(gone))); // usage of snippets that no longer exist goes
+        QVERIFY(!statsFile().value(QStringLiteral("lastUsed")).toObject().contains(uuidText(gone)));
+    }
+
+    // While snippets.json could not be read in full, the skipped ones may come back from the
+    // kept copy: their usage stays.
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("stats.json")),
+                        (R"({"byApp":{},"bySnippet":{")" + uuidText(gone) + R"(":5}})").toUtf8());
+    TestHome::writeFile(m_home->dataFile(QStringLiteral("snippets.json")),
+                        (R"([{"id":")" + uuidText(gone) + R"(","trigger":7,"content":"x"}])").toUtf8());
+    AppState& s = store();
+    s.recordUsage(sample, QString());
+    s.flushPendingStats();
+    QVERIFY(statsFile().value(QStringLiteral("bySnippet")).toObject().contains(uuidText(gone)));
 }
 
 QTEST_GUILESS_MAIN(tst_Usage)
