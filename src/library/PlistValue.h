@@ -25,7 +25,7 @@ struct PlistLimits
 {
     int maxDepth = 64;
     // Every value visited counts, also the second and later visits of a shared one.
-    qint64 maxNodes = 2'000'000;
+    qint64 maxNodes = 1'000'000;
     // Decoded string data (UTF-16 bytes), counted on every visit.
     qint64 maxDecodedBytes = 64 * 1024 * 1024;
 };
