@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -44,6 +45,10 @@ public:
         if (objectCount == 0 || objectCount > (trailer - m_tableOffset) / m_offsetSize)
             return std::nullopt;
         m_objectCount = objectCount;
+        // Writers share strings and numbers, never containers, so every visit of a genuine
+        // file follows a reference of its own: a few per byte is already generous. A file
+        // that needs more shares containers to multiply its work.
+        m_maxNodes = std::min(quint64(qMax<qint64>(m_limits.maxNodes, 0)), 4 * m_size + 16);
         if (top >= m_objectCount)
             return std::nullopt;
         PlistValue root;
@@ -105,7 +110,7 @@ private:
 
     bool spend(quint64 nodes, quint64 decodedBytes)
     {
-        if (nodes > quint64(m_limits.maxNodes) - m_nodes)
+        if (nodes > m_maxNodes - m_nodes)
             return false;
         if (decodedBytes > quint64(m_limits.maxDecodedBytes) - m_decoded)
             return false;
@@ -224,6 +229,7 @@ private:
     quint64 m_refSize = 0;
     quint64 m_objectCount = 0;
     quint64 m_tableOffset = 0;
+    quint64 m_maxNodes = 0;
     quint64 m_nodes = 0;
     quint64 m_decoded = 0;
     QVarLengthArray<quint64, 64> m_path;
