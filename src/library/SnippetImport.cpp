@@ -4,7 +4,6 @@
 #include "library/XmlPlistReader.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -64,18 +63,42 @@ Snippet rowSnippet(const QString& trigger, const QString& content)
     return s;
 }
 
-// The tagged layout writes clipboard insertions and formatting as <atext ...> tags.
-QString rewriteTags(QString content)
+// Replaces every tag pair that opens with `opening`, up to the first ">" after it, and
+// closes with the first "</atext>" after that: with `replacement`, or with the text between
+// the tags when `replacement` is absent. The same as the expressions
+// `<opening>[^>]*>.*?</atext>` (dot matching line ends) replaced from left to right, but
+// one pass: once a ">" or a closing tag is missing, no later pair can complete either.
+QString replaceTagPairs(const QString& text, QLatin1String opening, const std::optional<QString>& replacement)
 {
-    static const QRegularExpression clipboard(QStringLiteral("<atext type=\"clipboard\"[^>]*>.*?</atext>"),
-                                              QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression anyTag(QStringLiteral("<atext[^>]*>(.*?)</atext>"),
-                                           QRegularExpression::DotMatchesEverythingOption);
-    if (clipboard.isValid())
-        content.replace(clipboard, QStringLiteral("{clipboard}"));
-    if (anyTag.isValid())
-        content.replace(anyTag, QStringLiteral("\\1"));
-    return content;
+    static const QLatin1String closing("</atext>");
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype open = text.indexOf(opening, from);
+        if (open < 0)
+            break;
+        const qsizetype gt = text.indexOf(QLatin1Char('>'), open + opening.size());
+        if (gt < 0)
+            break;
+        const qsizetype close = text.indexOf(closing, gt + 1);
+        if (close < 0)
+            break;
+        out += QStringView(text).sliced(from, open - from);
+        out += replacement ? QStringView(*replacement) : QStringView(text).sliced(gt + 1, close - gt - 1);
+        from = close + closing.size();
+    }
+    if (from == 0)
+        return text;
+    out += QStringView(text).sliced(from);
+    return out;
+}
+
+// The tagged layout writes clipboard insertions and formatting as <atext ...> tags.
+QString rewriteTags(const QString& content)
+{
+    const QString withClipboard =
+        replaceTagPairs(content, QLatin1String("<atext type=\"clipboard\""), QStringLiteral("{clipboard}"));
+    return replaceTagPairs(withClipboard, QLatin1String("<atext"), std::nullopt);
 }
 
 } // namespace
@@ -366,6 +389,7 @@ SnippetImport::Result SnippetImport::parseATextCSV(const QStringList& header, co
 
     Result result;
     std::optional<QString> currentGroup;
+    QHash<QString, qsizetype> groupIndex; // by name: a file may hold many groups
     for (const QStringList& row : rows) {
         const QString kind = cell(row, type);
         if (kind == QLatin1String("1")) {
@@ -403,12 +427,13 @@ SnippetImport::Result SnippetImport::parseATextCSV(const QStringList& header, co
             result.snippets.append(s);
             continue;
         }
-        auto group = std::find_if(result.groups.begin(), result.groups.end(),
-                                  [&](const ImportedGroup& g) { return g.name == *currentGroup; });
-        if (group == result.groups.end())
+        const auto group = groupIndex.constFind(*currentGroup);
+        if (group == groupIndex.cend()) {
+            groupIndex.insert(*currentGroup, result.groups.size());
             result.groups.append(ImportedGroup{*currentGroup, {s}});
-        else
-            group->snippets.append(s);
+        } else {
+            result.groups[*group].snippets.append(s);
+        }
     }
     return result;
 }

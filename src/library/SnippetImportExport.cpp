@@ -203,16 +203,19 @@ QString SnippetImportExport::merge(AppState& state, const SnippetImport::Result&
         toAdd.append(std::move(s));
     };
 
+    // Only a group without a prefix is reused: its members keep the triggers they had.
+    QHash<QString, QUuid> reusable;
+    for (const SnippetGroup& g : storeGroups) {
+        if (g.triggerPrefix.isEmpty() && !reusable.contains(g.name))
+            reusable.insert(g.name, g.id);
+    }
+
     for (const Snippet& s : result.snippets)
         consider(s);
     for (const SnippetImport::ImportedGroup& imported : result.groups) {
-        // Only a group without a prefix is reused: its members keep the triggers they had.
-        auto target = std::find_if(storeGroups.cbegin(), storeGroups.cend(), [&](const SnippetGroup& g) {
-            return g.name == imported.name && g.triggerPrefix.isEmpty();
-        });
         QUuid targetID;
-        if (target != storeGroups.cend()) {
-            targetID = target->id;
+        if (const auto target = reusable.constFind(imported.name); target != reusable.cend()) {
+            targetID = *target;
         } else {
             SnippetGroup group;
             group.id = QUuid::createUuid();

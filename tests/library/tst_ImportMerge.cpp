@@ -8,7 +8,6 @@
 #include "TestHome.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -328,10 +327,8 @@ void tst_ImportMerge::sizeGate()
     else if (kind == QLatin1String("device"))
         file = QStringLiteral("/dev/zero");
 
-    QElapsedTimer timer;
-    timer.start();
+    // A FIFO that made the read wait for a writer would hang here.
     QCOMPARE(SnippetImportExport::importFile(*m_store, file), status);
-    QVERIFY(timer.elapsed() < 10000); // a FIFO must not wait for a writer
     QCOMPARE(m_store->snippets().size(), 4);
 }
 

@@ -7,7 +7,6 @@
 #include "ImportDescribe.h"
 #include "PlistFixtures.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 class tst_PropertyLists : public QObject
@@ -284,11 +283,7 @@ void tst_PropertyLists::hostileBinary_data()
 void tst_PropertyLists::hostileBinary()
 {
     QFETCH(QByteArray, bytes);
-    QElapsedTimer timer;
-    timer.start();
     QCOMPARE(describe(SnippetImport::parseTextSubstitutions(bytes)), QStringList{"!unrecognized"});
-    // Not a speed goal: a guard against a refusal that first walks billions of nodes.
-    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
 }
 
 void tst_PropertyLists::limitsBoundTheWork()

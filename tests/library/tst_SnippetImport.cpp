@@ -188,6 +188,14 @@ void tst_SnippetImport::taggedLayout_data()
     QTest::newRow("other tags keep their word")
         << kTaggedHeader + "1,0,a,,b,\"a <atext type=\"\"bold\"\">word</atext> and <atext>x\ny</atext>.\",\n"
         << QStringList{"b=a word and x\ny."};
+    QTest::newRow("pairs are taken from the left, closing at the first end tag")
+        << kTaggedHeader + "1,0,a,,n,\"<atext><atext>x</atext></atext> <atext type=\"\"clipboard\"\"/>y</atext>\",\n"
+        << QStringList{"n=<atext>x</atext> {clipboard}"};
+    QTest::newRow("unclosed tags stay as they are")
+        << kTaggedHeader + "1,0,a,,u,\"a <atext b</atext> <atext>c\",\n" << QStringList{"u=a <atext b</atext> <atext>c"};
+    QTest::newRow("many unclosed tags in one cell")
+        << kTaggedHeader + "1,0,a,,m," + QByteArray("<atext>").repeated(20000) + ",\n"
+        << QStringList{"m=" + QString(QStringLiteral("<atext>")).repeated(20000)};
     QTest::newRow("shell content is not rewritten")
         << kTaggedHeader + "1,0,a,,s,\"echo <atext>x</atext>\",sh\n" << QStringList{"s$=echo <atext>x</atext>"};
     QTest::newRow("header cells must match exactly")
