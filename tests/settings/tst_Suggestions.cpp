@@ -404,7 +404,10 @@ void tst_Suggestions::acceptCorrection()
     QCOMPARE(rows.at(0)->countChip()->text(), QString::fromUtf8("seen \u00D73"));
 
     // A rejected one is still accepted.
+    QSignalSpy badge(m_engine.get(), &LearningEngine::suggestionCountChanged);
     QTest::mouseClick(rows.at(0)->acceptButton(), Qt::LeftButton);
+    QCOMPARE(badge.size(), 1);
+    QCOMPARE(badge.first().first().toInt(), 2);
     QCOMPARE(m_state->customCorrections().size(), 1);
     const CustomCorrection& c = m_state->customCorrections().first();
     QCOMPARE(c.wrong, QStringLiteral("recieve"));
@@ -469,11 +472,15 @@ void tst_Suggestions::dismissEverywhere()
     seed({correction("recieve", "receive", 2), correction("wrnog", "wrong", 1)},
          {phrase(kRegards, 2), phrase("see you soon then", 1)});
     SuggestionsView& p = page();
+    // The window's badge follows this count.
+    QSignalSpy badge(m_engine.get(), &LearningEngine::suggestionCountChanged);
     QCOMPARE(m_engine->suggestionCount(), 2);
     QTest::mouseClick(p.correctionRows().first()->dismissButton(), Qt::LeftButton);
     QCOMPARE(m_engine->suggestionCount(), 1);
     QTest::mouseClick(p.phraseRows().first()->dismissButton(), Qt::LeftButton);
     QCOMPARE(m_engine->suggestionCount(), 0);
+    QCOMPARE(badge.size(), 2);
+    QCOMPARE(badge.last().first().toInt(), 0);
     QVERIFY(m_state->customCorrections().isEmpty() && m_state->snippets().isEmpty());
 
     // Watching rows: the cross shows while hovered (or focused) and dismisses.
