@@ -43,10 +43,9 @@ const QStringList& symbolNames()
 
 void paintBackground(QWidget* widget, const QColor& color)
 {
+    // The whole dark palette, so standard widgets inside (pickers, scroll bars) match.
     widget->setAutoFillBackground(true);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, color);
-    widget->setPalette(palette);
+    widget->setPalette(Theme::darkPalette(color));
 }
 
 } // namespace LibraryLook

@@ -28,6 +28,11 @@ class EditorWell : public QWidget
 {
   public:
     explicit EditorWell(QWidget* parent) : QWidget(parent) {}
+    // Its height is fixed: the text editor inside must not make the sheet ask for more.
+    bool hasHeightForWidth() const override { return false; }
+    QSize sizeHint() const override { return {0, height}; }
+    QSize minimumSizeHint() const override { return {0, height}; }
+    static constexpr int height = 140;
 
   protected:
     void paintEvent(QPaintEvent*) override
@@ -83,7 +88,8 @@ SnippetEditor::SnippetEditor(AppState& state, const Snippet& snippet, bool isNew
     m_trigger->setAccessibleName(QStringLiteral("TRIGGER"));
     m_trigger->setText(m_snippet.trigger);
     trigger->addWidget(m_trigger);
-    m_triggerLine = wrapped(LibraryLook::label({}, 11, Theme::textTertiary(), sheet));
+    // One line, as the shadowing texts fit the sheet.
+    m_triggerLine = LibraryLook::label({}, 11, Theme::textTertiary(), sheet);
     trigger->addWidget(m_triggerLine);
     connect(m_trigger, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_snippet.trigger = text;
@@ -113,7 +119,8 @@ SnippetEditor::SnippetEditor(AppState& state, const Snippet& snippet, bool isNew
     m_contentCaption = LibraryLook::caption({}, sheet);
     content->addWidget(m_contentCaption);
     auto* well = new EditorWell(sheet);
-    well->setFixedHeight(140);
+    well->setFixedHeight(EditorWell::height);
+    well->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* wellLayout = new QVBoxLayout(well);
     wellLayout->setContentsMargins(8, 8, 8, 8);
     m_content = new QPlainTextEdit(well);

@@ -9,6 +9,7 @@
 #include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -37,7 +38,14 @@ void SnippetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     if (m_stamp->size() != row.size())
         m_stamp->resize(row.size());
     m_stamp->layout()->activate();
-    m_stamp->render(painter, row.topLeft(), QRegion(), QWidget::DrawChildren);
+    // Through an image: rendering straight into the view's painter lands at the window's
+    // offsets, not the viewport's.
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    QPixmap image(row.size() * ratio);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    m_stamp->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter->drawPixmap(row.topLeft(), image);
 }
 
 QWidget* SnippetRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,

@@ -24,6 +24,8 @@
 
 SnippetsView::SnippetsView(AppState& state, QWidget* parent) : QWidget(parent), m_state(state)
 {
+    // The shell paints the background; the palette makes standard widgets (scroll bars) dark.
+    setPalette(Theme::darkPalette(Theme::bg()));
     m_model = new SnippetListModel(state, this);
     m_status = new TransientStatus(5000, this);
 
