@@ -120,6 +120,29 @@ bool AIRewriteController::installHotKey(HotKeyBackend& backend)
     return m_hotKey != nullptr;
 }
 
+bool AIRewriteController::registerHotKey()
+{
+    if (!m_c.hotKeys) {
+        m_hotKey.reset();
+        return false;
+    }
+    return installHotKey(*m_c.hotKeys);
+}
+
+namespace {
+QPointer<AIRewriteController> g_sharedRewrite;
+}
+
+AIRewriteController* AIRewriteController::shared()
+{
+    return g_sharedRewrite;
+}
+
+void AIRewriteController::setShared(AIRewriteController* controller)
+{
+    g_sharedRewrite = controller;
+}
+
 void AIRewriteController::setHotKey(std::unique_ptr<HotKey> hotKey)
 {
     m_hotKey = std::move(hotKey);

@@ -54,6 +54,8 @@ class AIRewriteController : public QObject
         // Told to forget the typing in progress once a reply is typed, so the reply is not
         // taken for the user's own writing.
         TypingLearner* learner = nullptr;
+        // Where registerHotKey() registers the combination.
+        HotKeyBackend* hotKeys = nullptr;
     };
 
     // The AI side of the collaborators from the real services.
@@ -74,8 +76,14 @@ class AIRewriteController : public QObject
     QStringList availablePresets() const;
     QString systemPrompt(const QString& instruction) const;
 
+    // The instance start-up installed.
+    static AIRewriteController* shared();
+    static void setShared(AIRewriteController* controller);
+
     // Registers Control-Alt-R to present(); false (and no hot key) when refused.
     bool installHotKey(HotKeyBackend& backend);
+    // The same on the collaborators' backend; the hot key is dropped when there is none.
+    bool registerHotKey();
     HotKey* hotKey() const { return m_hotKey.get(); }
     void setHotKey(std::unique_ptr<HotKey> hotKey);
 

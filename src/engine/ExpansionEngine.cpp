@@ -141,6 +141,11 @@ void ExpansionEngine::handleKeyDown(const KeyDown& event)
     ++m_inputRevision;
     if (!m_state.masterEnabled() || m_state.isPaused())
         return;
+    if (m_inputExcluded && m_inputExcluded()) {
+        // Nothing typed into our own fields may join what is typed after them elsewhere.
+        reset();
+        return;
+    }
 
     // The word erase is a Control or Alt chord, so it is recognised before the rule that
     // shortcut chords reset the buffer.

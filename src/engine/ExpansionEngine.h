@@ -61,6 +61,9 @@ public:
     quint64 inputRevision() const { return m_inputRevision; }
     QString frontBundleID() const { return m_frontBundleID; }
     void setFrontBundleID(const QString& id) { m_frontBundleID = id; }
+    // While it answers true, typing is neither expanded, fixed, suggested into nor learned
+    // from: the keys go to one of Quenvil's own fields.
+    void setInputExcluded(std::function<bool()> excluded) { m_inputExcluded = std::move(excluded); }
 
     // The suggestion popup's matcher: the longest typed tail that begins an active
     // trigger admitted here, with its entries (numbers in `index`) in list order.
@@ -115,4 +118,5 @@ private:
     TypedBuffer m_buffer{100};
     quint64 m_inputRevision = 0;
     QString m_frontBundleID;
+    std::function<bool()> m_inputExcluded;
 };

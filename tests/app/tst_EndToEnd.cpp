@@ -76,7 +76,9 @@ void tst_EndToEnd::startApp(const QString& mode)
     QDir().mkpath(config);
     QFile settings(config + QStringLiteral("/settings.json"));
     QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write(QByteArray(R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":")") + mode.toUtf8() + "\"}");
+    settings.write(QByteArray(R"({"soundEnabled":false,"hudEnabled":false,"didLaunchBefore":true,)"
+                              R"("didCompleteOnboarding":true,"expansionMode":")") +
+                   mode.toUtf8() + "\"}");
     settings.close();
 
     m_app = std::make_unique<QProcess>();

@@ -1,0 +1,419 @@
+#include "settings/SettingsRootView.h"
+
+#include "ai/LearningEngine.h"
+#include "model/AppState.h"
+#include "settings/SidebarStatus.h"
+#include "ui/PillButton.h"
+#include "ui/SectionHeader.h"
+#include "ui/SymbolImage.h"
+#include "ui/ThemedLabel.h"
+#include "ui/Theme.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+// One tab in the sidebar: symbol, title and, for Suggestions, the count in a capsule.
+class SidebarItem : public QAbstractButton
+{
+  public:
+    SidebarItem(SettingsTab tab, QWidget* parent) : QAbstractButton(parent), m_tab(tab)
+    {
+        setText(SettingsTabs::title(tab));
+        setAccessibleName(SettingsTabs::title(tab));
+        setCheckable(true);
+        setFocusPolicy(Qt::StrongFocus);
+        setCursor(Qt::PointingHandCursor);
+        setAttribute(Qt::WA_Hover);
+    }
+
+    void setBadge(int badge)
+    {
+        if (badge == m_badge)
+            return;
+        m_badge = badge;
+        setAccessibleDescription(badge >= 1 ? QString::number(badge) : QString());
+        update();
+    }
+    int badgeValue() const { return m_badge; }
+
+    QSize sizeHint() const override { return {SettingsRootView::sidebarWidth, 2 + 2 * 7 + 18}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const bool selected = isChecked();
+        // Padded 8 horizontally and 1 vertically inside the sidebar row.
+        const QRectF pill = QRectF(rect()).adjusted(8, 1, -8, -1);
+        QColor fill = Qt::transparent;
+        if (selected)
+            fill = QColor(255, 255, 255, qRound(0.06 * 255));
+        else if (underMouse())
+            fill = QColor(255, 255, 255, qRound(0.03 * 255));
+        if (fill.alpha() > 0) {
+            QPainterPath path;
+            path.addRoundedRect(pill, 7, 7);
+            p.fillPath(path, fill);
+        }
+        if (hasFocus()) {
+            p.setPen(QPen(Theme::accent(), 1.5));
+            p.drawRoundedRect(pill.adjusted(0.75, 0.75, -0.75, -0.75), 7, 7);
+        }
+        const QColor color = selected ? Theme::textPrimary() : Theme::textSecondary();
+        qreal x = pill.left() + 10;
+        SymbolImage::paint(p, SettingsTabs::symbol(m_tab), QRectF(x, pill.center().y() - 8, 16, 16), color, 500);
+        x += 16 + 9;
+        p.setFont(Theme::systemFont(12.5, selected ? QFont::Medium : QFont::Normal));
+        p.setPen(color);
+        QRectF titleBox(x, pill.top(), pill.right() - 10 - x, pill.height());
+        p.drawText(titleBox, Qt::AlignVCenter | Qt::AlignLeft, text());
+        if (m_badge >= 1) {
+            const QFont f = Theme::systemFont(9.5, QFont::DemiBold, Theme::FontDesign::Monospaced);
+            const QString number = QString::number(m_badge);
+            const QFontMetricsF fm(f);
+            const QSizeF size(fm.horizontalAdvance(number) + 10, fm.height() + 3);
+            const QRectF capsule(pill.right() - 10 - size.width(), pill.center().y() - size.height() / 2,
+                                 size.width(), size.height());
+            QPainterPath path;
+            path.addRoundedRect(capsule, size.height() / 2, size.height() / 2);
+            p.fillPath(path, Theme::accentSoft());
+            p.setFont(f);
+            p.setPen(Theme::accent());
+            p.drawText(capsule, Qt::AlignCenter, number);
+        }
+    }
+
+  private:
+    SettingsTab m_tab;
+    int m_badge = 0;
+};
+
+namespace {
+
+// The 28 x 28 tile with the cursor symbol beside the name.
+class BrandTile : public QWidget
+{
+  public:
+    explicit BrandTile(QWidget* parent) : QWidget(parent) { setFixedSize(28, 28); }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
+        gradient.setColorAt(0, QColor::fromRgbF(0.27f, 0.62f, 1.0f));
+        gradient.setColorAt(1, Theme::accent());
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 8, 8);
+        p.fillPath(path, gradient);
+        SymbolImage::paint(p, QStringLiteral("text.cursor"), QRectF(7.5, 7.5, 13, 13), Qt::white, 700);
+    }
+};
+
+class Dot : public QWidget
+{
+  public:
+    explicit Dot(QWidget* parent) : QWidget(parent) { setFixedSize(7, 7); }
+    void setColor(const QColor& c)
+    {
+        m_color = c;
+        update();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_color);
+        p.drawEllipse(rect());
+    }
+
+  private:
+    QColor m_color;
+};
+
+} // namespace
+
+SettingsRootView::SettingsRootView(AppState& state, LearningEngine* learning, QWidget* parent)
+    : QWidget(parent), m_state(state), m_learning(learning)
+{
+    setAutoFillBackground(true);
+    setPalette(Theme::darkPalette(Theme::bg()));
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    m_sidebar = buildSidebar();
+    row->addWidget(m_sidebar);
+    auto* rule = new QWidget(this);
+    rule->setFixedWidth(1);
+    rule->setAutoFillBackground(true);
+    QPalette rulePalette = rule->palette();
+    rulePalette.setColor(QPalette::Window, Theme::border());
+    rule->setPalette(rulePalette);
+    row->addWidget(rule);
+    m_stack = new QStackedWidget(this);
+    row->addWidget(m_stack, 1);
+
+    connect(&m_state, &AppState::accessibilityGrantedChanged, this, &SettingsRootView::refreshStatus);
+    connect(&m_state, &AppState::pausedUntilChanged, this, &SettingsRootView::refreshStatus);
+    connect(&m_state, &AppState::masterEnabledChanged, this, &SettingsRootView::refreshStatus);
+    connect(&m_state, &AppState::statExpansionsChanged, this, &SettingsRootView::refreshStatus);
+    connect(&m_state, &AppState::statCorrectionsChanged, this, &SettingsRootView::refreshStatus);
+    connect(&m_state, &AppState::statCharsSavedChanged, this, &SettingsRootView::refreshStatus);
+    connect(&m_state, &AppState::typingWPMChanged, this, &SettingsRootView::refreshStatus);
+    connect(&m_state, &AppState::showOnboardingChanged, this, &SettingsRootView::syncOnboarding);
+    if (m_learning) {
+        connect(m_learning, &LearningEngine::suggestionCountChanged, this, &SettingsRootView::refreshBadge);
+    }
+    refreshStatus();
+    refreshBadge();
+}
+
+SettingsRootView::~SettingsRootView()
+{
+    if (m_sheet)
+        m_sheet->disconnect(this);
+}
+
+QWidget* SettingsRootView::buildSidebar()
+{
+    auto* bar = new QWidget(this);
+    bar->setFixedWidth(sidebarWidth);
+    bar->setAutoFillBackground(true);
+    bar->setPalette(Theme::darkPalette(Theme::sidebar()));
+    auto* stack = new QVBoxLayout(bar);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+
+    auto* brand = new QHBoxLayout;
+    brand->setContentsMargins(16, 42, 16, 22);
+    brand->setSpacing(9);
+    brand->addWidget(new BrandTile(bar));
+    auto* names = new QVBoxLayout;
+    names->setSpacing(0);
+    names->addWidget(makeThemedLabel(QStringLiteral("Quenvil"), Theme::systemFont(14, QFont::DemiBold),
+                                     Theme::textPrimary(), bar));
+    names->addWidget(makeThemedLabel(QStringLiteral("Text expander"), Theme::systemFont(10.5),
+                                     Theme::textTertiary(), bar));
+    brand->addLayout(names);
+    brand->addStretch();
+    stack->addLayout(brand);
+
+    QLabel* caption =
+        makeThemedLabel(QStringLiteral("Settings"), Theme::systemFont(11, QFont::Medium), Theme::textTertiary(), bar);
+    caption->setContentsMargins(18, 0, 18, 6);
+    stack->addWidget(caption);
+
+    for (SettingsTab tab : SettingsTabs::allCases()) {
+        auto* item = new SidebarItem(tab, bar);
+        item->setChecked(tab == m_tab);
+        connect(item, &QAbstractButton::clicked, this, [this, tab] { setTab(tab); });
+        m_items.insert(tab, item);
+        stack->addWidget(item);
+    }
+    stack->addStretch(1);
+
+    auto* status = new QVBoxLayout;
+    status->setContentsMargins(16, 16, 16, 16);
+    status->setSpacing(10);
+    auto* line = new QHBoxLayout;
+    line->setSpacing(6);
+    m_statusDot = new Dot(bar);
+    line->addWidget(m_statusDot);
+    m_statusLabel = makeThemedLabel(QString(), Theme::systemFont(11, QFont::Medium), Theme::textTertiary(), bar);
+    line->addWidget(m_statusLabel);
+    line->addStretch();
+    status->addLayout(line);
+    auto* stats = new QVBoxLayout;
+    stats->setSpacing(3);
+    for (int i = 0; i < 4; ++i) {
+        auto* statRow = new QHBoxLayout;
+        statRow->setSpacing(5);
+        QLabel* value = makeThemedLabel(QString(), Theme::systemFont(11, QFont::DemiBold, Theme::FontDesign::Monospaced),
+                                        Theme::textSecondary(), bar);
+        QLabel* label = makeThemedLabel(QString(), Theme::systemFont(11), Theme::textTertiary(), bar);
+        statRow->addWidget(value);
+        statRow->addWidget(label);
+        statRow->addStretch();
+        stats->addLayout(statRow);
+        m_statValues.append(value);
+        m_statLabels.append(label);
+    }
+    status->addLayout(stats);
+    stack->addLayout(status);
+    return bar;
+}
+
+void SettingsRootView::setPageFactory(PageFactory factory)
+{
+    m_pageFactory = std::move(factory);
+}
+
+void SettingsRootView::setOnboardingFactory(SheetFactory factory)
+{
+    m_sheetFactory = std::move(factory);
+}
+
+void SettingsRootView::setTab(SettingsTab tab)
+{
+    m_tab = tab;
+    for (auto it = m_items.cbegin(); it != m_items.cend(); ++it)
+        it.value()->setChecked(it.key() == tab);
+    QWidget* page = m_pages.value(tab);
+    if (!page) {
+        page = m_pageFactory ? m_pageFactory(tab, m_stack) : nullptr;
+        if (!page)
+            page = placeholderPage(tab);
+        m_pages.insert(tab, page);
+        m_stack->addWidget(page);
+    }
+    m_stack->setCurrentWidget(page);
+}
+
+QWidget* SettingsRootView::placeholderPage(SettingsTab tab)
+{
+    auto* page = new QWidget(m_stack);
+    auto* stack = new QVBoxLayout(page);
+    stack->setContentsMargins(28, 28, 28, 28);
+    QString subtitle;
+    switch (tab) {
+    case SettingsTab::snippets:
+        subtitle = QStringLiteral("Your snippet library: browse, search, create and edit snippets and groups.");
+        break;
+    case SettingsTab::corrections:
+        subtitle = QStringLiteral("The built-in spelling fixes and your own corrections.");
+        break;
+    case SettingsTab::suggestions:
+        subtitle = QStringLiteral("Snippets and corrections Quenvil learned from your typing, to review.");
+        break;
+    case SettingsTab::general:
+        subtitle = QStringLiteral("Expansion, sounds, statistics, AI, excluded applications and backups.");
+        break;
+    }
+    stack->addWidget(new SectionHeader(SettingsTabs::title(tab), subtitle, page));
+    stack->addStretch();
+    return page;
+}
+
+int SettingsRootView::badge(SettingsTab tab) const
+{
+    return m_items.value(tab) ? m_items.value(tab)->badgeValue() : 0;
+}
+
+QString SettingsRootView::statusText() const
+{
+    return m_statusLabel->text();
+}
+
+QStringList SettingsRootView::statLineTexts() const
+{
+    QStringList lines;
+    for (int i = 0; i < m_statValues.size(); ++i)
+        lines.append(m_statValues[i]->text() + QLatin1Char(' ') + m_statLabels[i]->text());
+    return lines;
+}
+
+void SettingsRootView::refreshStatus()
+{
+    const SidebarStatus status = SidebarStatus::from(m_state);
+    m_statusLabel->setText(status.text);
+    QPalette palette = m_statusLabel->palette();
+    palette.setColor(QPalette::WindowText, status.color);
+    m_statusLabel->setPalette(palette);
+    static_cast<Dot*>(m_statusDot)->setColor(status.color);
+    const QList<StatLineText> lines = sidebarStatLines(m_state);
+    for (int i = 0; i < lines.size() && i < m_statValues.size(); ++i) {
+        m_statValues[i]->setText(lines[i].value);
+        m_statLabels[i]->setText(lines[i].label);
+    }
+}
+
+void SettingsRootView::refreshBadge()
+{
+    const int count = m_learning ? m_learning->suggestionCount() : 0;
+    for (auto it = m_items.cbegin(); it != m_items.cend(); ++it)
+        it.value()->setBadge(it.key() == SettingsTab::suggestions ? count : 0);
+}
+
+void SettingsRootView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_pages.isEmpty())
+        setTab(m_tab);
+    // Until onboarding was completed, the sheet comes back every time the window does.
+    if (!m_state.settings().boolValue(QStringLiteral("didCompleteOnboarding")))
+        m_state.setShowOnboarding(true);
+    syncOnboarding();
+}
+
+void SettingsRootView::syncOnboarding()
+{
+    if (!m_state.showOnboarding()) {
+        if (m_sheet) {
+            QDialog* sheet = m_sheet;
+            m_sheet = nullptr;
+            sheet->disconnect(this);
+            sheet->close();
+            sheet->deleteLater();
+        }
+        return;
+    }
+    if (m_sheet || !isVisible())
+        return;
+    m_sheet = m_sheetFactory ? m_sheetFactory(window()) : makeWelcomeSheet(window());
+    if (!m_sheet)
+        return;
+    m_sheet->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_sheet->setWindowModality(Qt::WindowModal);
+    // Closed by the user: the request ends, the flag stays as it was, and the sheet comes
+    // back the next time the window is shown.
+    connect(m_sheet, &QDialog::finished, this, [this] {
+        if (QDialog* sheet = m_sheet) {
+            m_sheet = nullptr;
+            sheet->deleteLater();
+        }
+        if (m_state.showOnboarding())
+            m_state.setShowOnboarding(false);
+    });
+    m_sheet->open();
+}
+
+QDialog* SettingsRootView::makeWelcomeSheet(QWidget* parent)
+{
+    auto* sheet = new QDialog(parent);
+    sheet->setWindowTitle(QStringLiteral("Welcome to Quenvil"));
+    sheet->setAutoFillBackground(true);
+    sheet->setPalette(Theme::darkPalette(Theme::sidebar()));
+    sheet->setFixedWidth(460);
+    auto* stack = new QVBoxLayout(sheet);
+    stack->setContentsMargins(24, 24, 24, 24);
+    stack->setSpacing(16);
+    stack->addWidget(makeThemedLabel(QStringLiteral("Welcome to Quenvil"), Theme::systemFont(20, QFont::DemiBold),
+                                     Theme::textPrimary(), sheet));
+    QLabel* body = makeThemedLabel(
+        QStringLiteral("Type a trigger such as ;sig in any application and Quenvil replaces it with its "
+                       "snippet. Misspellings like teh are fixed as you type. Your snippets, spelling fixes "
+                       "and learned suggestions are managed in this window."),
+        Theme::systemFont(12.5), Theme::textSecondary(), sheet);
+    body->setWordWrap(true);
+    stack->addWidget(body);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* close = new PillButton(QStringLiteral("Close"), {}, true, sheet);
+    QObject::connect(close, &QAbstractButton::clicked, sheet, &QDialog::reject);
+    buttons->addWidget(close);
+    stack->addLayout(buttons);
+    return sheet;
+}
