@@ -86,25 +86,35 @@ void SnippetListModel::setFilterGroupID(const std::optional<QUuid>& id)
 void SnippetListModel::relower()
 {
     const QList<Snippet>& all = m_state.snippets();
+    // Most changes keep every snippet where it was: compare in place, and look up by id only
+    // for snippets that moved.
     QHash<QUuid, int> previous;
-    previous.reserve(m_loweredIds.size());
-    for (int i = 0; i < m_loweredIds.size(); ++i)
-        previous.insert(m_loweredIds.at(i), i);
+    const auto reusable = [&](int i, const Snippet& s) -> const LoweredSnippetText* {
+        int at = -1;
+        if (i < m_loweredIds.size() && m_loweredIds.at(i) == s.id) {
+            at = i;
+        } else {
+            if (previous.isEmpty() && !m_loweredIds.isEmpty()) {
+                previous.reserve(m_loweredIds.size());
+                for (int j = 0; j < m_loweredIds.size(); ++j)
+                    previous.insert(m_loweredIds.at(j), j);
+            }
+            at = previous.value(s.id, -1);
+        }
+        if (at < 0)
+            return nullptr;
+        const LoweredSnippetText& old = m_lowered.at(at);
+        return old.trigger == s.trigger && old.content == s.content ? &old : nullptr;
+    };
     QList<LoweredSnippetText> lowered;
     lowered.reserve(all.size());
     QList<QUuid> ids;
     ids.reserve(all.size());
-    for (const Snippet& s : all) {
+    for (int i = 0; i < all.size(); ++i) {
+        const Snippet& s = all.at(i);
         ids.append(s.id);
-        const auto it = previous.constFind(s.id);
-        if (it != previous.constEnd()) {
-            const LoweredSnippetText& old = m_lowered.at(*it);
-            if (old.trigger == s.trigger && old.content == s.content) {
-                lowered.append(old);
-                continue;
-            }
-        }
-        lowered.append(LoweredSnippetText::of(s));
+        const LoweredSnippetText* old = reusable(i, s);
+        lowered.append(old ? *old : LoweredSnippetText::of(s));
     }
     m_lowered = std::move(lowered);
     m_loweredIds = std::move(ids);

@@ -142,6 +142,16 @@ SnippetsView::~SnippetsView()
     delete m_groupsSheet.data();
 }
 
+SnippetEditor* SnippetsView::editor() const
+{
+    return m_editor;
+}
+
+GroupsManagerSheet* SnippetsView::groupsSheet() const
+{
+    return m_groupsSheet;
+}
+
 void SnippetsView::importSnippets() {}
 
 void SnippetsView::exportSnippets() {}

@@ -42,8 +42,8 @@ class SnippetsView : public QWidget
     void setFilterGroupID(const std::optional<QUuid>& id);
     QString search() const;
 
-    SnippetEditor* editor() const { return m_editor; }
-    GroupsManagerSheet* groupsSheet() const { return m_groupsSheet; }
+    SnippetEditor* editor() const;
+    GroupsManagerSheet* groupsSheet() const;
     // Opens the editor for a copy of the stored snippet with that id; false when there is none.
     bool openEditor(const QUuid& id);
     void openNewSnippet();
