@@ -288,7 +288,7 @@ CorrectionsView::CorrectionsView(AppState& state, QWidget* parent)
     // The card: protected words and double capitals.
     auto* card = new Card(18, this);
     card->contentLayout()->setSpacing(14);
-    auto* shield = new SymbolView(QStringLiteral("shield.checkered"), 16, Theme::green(), nullptr, 400);
+    auto* shield = new PageSymbolView(QStringLiteral("shield.checkered"), 16, Theme::green(), nullptr, 400);
     card->addContent(new SettingRow(
         QStringLiteral("Protected words"),
         QStringLiteral("Quenvil never capitalizes \u201Ci\u201D, never adds apostrophes (dont, cant, im, "
@@ -322,7 +322,7 @@ CorrectionsView::CorrectionsView(AppState& state, QWidget* parent)
     m_searchField = new ThemedTextField(QString(), false, this);
     m_searchField->setFixedWidth(200);
     addRow->addWidget(m_wrongField, 0, Qt::AlignVCenter);
-    addRow->addWidget(new SymbolView(QStringLiteral("arrow.right"), 11, Theme::textTertiary(), this, 600), 0,
+    addRow->addWidget(new PageSymbolView(QStringLiteral("arrow.right"), 11, Theme::textTertiary(), this, 600), 0,
                       Qt::AlignVCenter);
     addRow->addWidget(m_rightField, 0, Qt::AlignVCenter);
     addRow->addWidget(m_addButton, 0, Qt::AlignVCenter);

@@ -174,7 +174,7 @@ void paintSymbol(QPainter& painter, const QString& name, const QRectF& box, cons
 
 } // namespace PagePieces
 
-SymbolView::SymbolView(const QString& symbol, qreal size, const QColor& color, QWidget* parent, int weight)
+PageSymbolView::PageSymbolView(const QString& symbol, qreal size, const QColor& color, QWidget* parent, int weight)
     : QWidget(parent)
     , m_symbol(symbol)
     , m_size(size)
@@ -184,13 +184,13 @@ SymbolView::SymbolView(const QString& symbol, qreal size, const QColor& color, Q
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-QSize SymbolView::sizeHint() const
+QSize PageSymbolView::sizeHint() const
 {
     const int side = int(std::ceil(m_size * 1.2));
     return {side, side};
 }
 
-void SymbolView::paintEvent(QPaintEvent*)
+void PageSymbolView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

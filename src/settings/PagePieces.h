@@ -25,12 +25,12 @@ void paintSymbol(QPainter& painter, const QString& name, const QRectF& box, cons
 } // namespace PagePieces
 
 // A symbol drawn at a text size in one colour (information only, no control).
-class SymbolView : public QWidget
+class PageSymbolView : public QWidget
 {
     Q_OBJECT
 
   public:
-    SymbolView(const QString& symbol, qreal size, const QColor& color, QWidget* parent = nullptr,
+    PageSymbolView(const QString& symbol, qreal size, const QColor& color, QWidget* parent = nullptr,
                int weight = 600);
 
     QString symbol() const { return m_symbol; }

@@ -339,7 +339,7 @@ CorrectionSuggestionRow::CorrectionSuggestionRow(const CorrectionCandidate& cand
     m_dismiss = new PillButton(QStringLiteral("Dismiss"), QStringLiteral("xmark"), false, this);
 
     layout->addWidget(m_wrong);
-    layout->addWidget(new SymbolView(QStringLiteral("arrow.right"), 9, Theme::textTertiary(), this, 600));
+    layout->addWidget(new PageSymbolView(QStringLiteral("arrow.right"), 9, Theme::textTertiary(), this, 600));
     layout->addWidget(m_right);
     layout->addWidget(m_count);
     layout->addWidget(m_badge);
@@ -557,7 +557,7 @@ WatchingRow::WatchingRow(QWidget* parent)
     layout->setSpacing(8);
     m_left = monoLabel(QString(), 11.5, Theme::textSecondary(), this);
     m_left->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    m_arrow = new SymbolView(QStringLiteral("arrow.right"), 8, Theme::textTertiary(), this, 600);
+    m_arrow = new PageSymbolView(QStringLiteral("arrow.right"), 8, Theme::textTertiary(), this, 600);
     m_right = monoLabel(QString(), 11.5, Theme::textSecondary(), this);
     m_detail = PagePieces::label(QString(), 9.5, Theme::textTertiary(), this, QFont::Medium);
     m_dismiss = new SymbolButton(QStringLiteral("xmark"), 9, Theme::textTertiary(), QStringLiteral("Dismiss"), this);
@@ -656,7 +656,7 @@ SuggestionsView::SuggestionsView(AppState& state, LearningEngine& learning, AIVe
     m_empty = new Card(18, content);
     auto* emptyRow = new QHBoxLayout;
     emptyRow->setSpacing(14);
-    emptyRow->addWidget(new SymbolView(QStringLiteral("lightbulb"), 20, Theme::textTertiary(), nullptr, 400), 0,
+    emptyRow->addWidget(new PageSymbolView(QStringLiteral("lightbulb"), 20, Theme::textTertiary(), nullptr, 400), 0,
                         Qt::AlignVCenter);
     auto* emptyText = new QVBoxLayout;
     emptyText->setSpacing(4);
