@@ -176,7 +176,7 @@ void HoverRow::paintEvent(QPaintEvent*)
     painter.fillPath(shape, QColor(255, 255, 255, int(std::round(m_hoverAlpha * 255))));
 }
 
-SymbolButton::SymbolButton(const QString& symbol, qreal size, const QColor& color, const QString& name,
+RevealedSymbolButton::RevealedSymbolButton(const QString& symbol, qreal size, const QColor& color, const QString& name,
                            QWidget* parent)
     : QAbstractButton(parent)
     , m_symbol(symbol)
@@ -189,7 +189,7 @@ SymbolButton::SymbolButton(const QString& symbol, qreal size, const QColor& colo
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void SymbolButton::setRevealed(bool revealed)
+void RevealedSymbolButton::setRevealed(bool revealed)
 {
     if (revealed == m_revealed)
         return;
@@ -197,13 +197,13 @@ void SymbolButton::setRevealed(bool revealed)
     update();
 }
 
-QSize SymbolButton::sizeHint() const
+QSize RevealedSymbolButton::sizeHint() const
 {
     const int side = int(std::ceil(m_size * 1.2)) + 4;
     return {side, side};
 }
 
-void SymbolButton::paintEvent(QPaintEvent*)
+void RevealedSymbolButton::paintEvent(QPaintEvent*)
 {
     if (!isShowing())
         return;
@@ -218,13 +218,13 @@ void SymbolButton::paintEvent(QPaintEvent*)
     }
 }
 
-void SymbolButton::focusInEvent(QFocusEvent* event)
+void RevealedSymbolButton::focusInEvent(QFocusEvent* event)
 {
     QAbstractButton::focusInEvent(event);
     update();
 }
 
-void SymbolButton::focusOutEvent(QFocusEvent* event)
+void RevealedSymbolButton::focusOutEvent(QFocusEvent* event)
 {
     QAbstractButton::focusOutEvent(event);
     update();
@@ -560,7 +560,7 @@ WatchingRow::WatchingRow(QWidget* parent)
     m_arrow = new PageSymbolView(QStringLiteral("arrow.right"), 8, Theme::textTertiary(), this, 600);
     m_right = monoLabel(QString(), 11.5, Theme::textSecondary(), this);
     m_detail = PagePieces::label(QString(), 9.5, Theme::textTertiary(), this, QFont::Medium);
-    m_dismiss = new SymbolButton(QStringLiteral("xmark"), 9, Theme::textTertiary(), QStringLiteral("Dismiss"), this);
+    m_dismiss = new RevealedSymbolButton(QStringLiteral("xmark"), 9, Theme::textTertiary(), QStringLiteral("Dismiss"), this);
     m_dismiss->setRevealed(false);
     layout->addWidget(m_left);
     layout->addWidget(m_arrow);
@@ -568,7 +568,7 @@ WatchingRow::WatchingRow(QWidget* parent)
     layout->addWidget(m_detail);
     layout->addStretch(1);
     layout->addWidget(m_dismiss);
-    connect(this, &HoverRow::hoveringChanged, m_dismiss, &SymbolButton::setRevealed);
+    connect(this, &HoverRow::hoveringChanged, m_dismiss, &RevealedSymbolButton::setRevealed);
     connect(m_dismiss, &QAbstractButton::clicked, this, &WatchingRow::dismissed);
 }
 

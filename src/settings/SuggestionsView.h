@@ -54,12 +54,12 @@ class HoverRow : public QWidget
 
 // A borderless symbol button (the watching rows' cross). It can be kept out of sight until
 // its row is hovered; it still takes the keyboard focus, and shows itself while it has it.
-class SymbolButton : public QAbstractButton
+class RevealedSymbolButton : public QAbstractButton
 {
     Q_OBJECT
 
   public:
-    SymbolButton(const QString& symbol, qreal size, const QColor& color, const QString& name,
+    RevealedSymbolButton(const QString& symbol, qreal size, const QColor& color, const QString& name,
                  QWidget* parent = nullptr);
     void setRevealed(bool revealed);
     bool isRevealed() const { return m_revealed; }
@@ -224,7 +224,7 @@ class WatchingRow : public HoverRow
     void set(const QString& left, const std::optional<QString>& right, const QString& detail);
     QString leftText() const;
     QString detailText() const;
-    SymbolButton* dismissButton() const { return m_dismiss; }
+    RevealedSymbolButton* dismissButton() const { return m_dismiss; }
 
   Q_SIGNALS:
     void dismissed();
@@ -234,7 +234,7 @@ class WatchingRow : public HoverRow
     QWidget* m_arrow = nullptr;
     QLabel* m_right = nullptr;
     QLabel* m_detail = nullptr;
-    SymbolButton* m_dismiss = nullptr;
+    RevealedSymbolButton* m_dismiss = nullptr;
 };
 
 // The Suggestions page: what learning picked up from the user's typing, to accept or
