@@ -42,7 +42,12 @@
 #include "platform/linux/X11CompositorProbe.h"
 #include "platform/linux/X11PrimarySelection.h"
 #include "platform/x11/X11PlatformServices.h"
+#include "library/GroupsManagerSheet.h"
+#include "library/SnippetEditor.h"
+#include "library/SnippetsView.h"
+#include "settings/CorrectionsView.h"
 #include "settings/SettingsRootView.h"
+#include "settings/SuggestionsView.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -233,6 +238,21 @@ void Application::ensureMainWindow()
     if (m_window)
         return;
     auto* root = new SettingsRootView(*m_state, m_learning.get());
+    // Each page is made when its tab is first chosen, with the objects it shows.
+    root->setPageFactory([this](SettingsTab tab, QWidget* parent) -> QWidget* {
+        switch (tab) {
+        case SettingsTab::snippets:
+            return new SnippetsView(*m_state, parent);
+        case SettingsTab::corrections:
+            return new CorrectionsView(*m_state, parent);
+        case SettingsTab::suggestions:
+            return new SuggestionsView(*m_state, *m_learning, *m_vetter, *m_vetting, *m_templates,
+                                       AIAccess::from(*m_ai), m_onDevice.get(), parent);
+        case SettingsTab::general:
+            break;
+        }
+        return nullptr;
+    });
     m_window = new SettingsWindow(root);
     // Without a tray the window is the only way in: it carries the menu's rows.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
