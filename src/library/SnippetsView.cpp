@@ -1,10 +1,12 @@
 #include "library/SnippetsView.h"
 
+#include "library/FileDialogChooser.h"
 #include "library/GroupFilterChip.h"
 #include "library/GroupsManagerSheet.h"
 #include "library/LibraryLook.h"
 #include "library/SnippetEditor.h"
 #include "library/SnippetFilter.h"
+#include "library/SnippetImportExport.h"
 #include "library/SnippetListModel.h"
 #include "library/SnippetListView.h"
 #include "library/SnippetRowLogic.h"
@@ -152,9 +154,21 @@ GroupsManagerSheet* SnippetsView::groupsSheet() const
     return m_groupsSheet;
 }
 
-void SnippetsView::importSnippets() {}
+void SnippetsView::importSnippets()
+{
+    FileDialogChooser dialogs;
+    SnippetImportExport transfer(m_state, m_fileChooser ? *m_fileChooser : dialogs);
+    if (const std::optional<QString> status = transfer.importSnippets(window()))
+        showStatus(*status);
+}
 
-void SnippetsView::exportSnippets() {}
+void SnippetsView::exportSnippets()
+{
+    FileDialogChooser dialogs;
+    SnippetImportExport transfer(m_state, m_fileChooser ? *m_fileChooser : dialogs);
+    if (const std::optional<QString> status = transfer.exportSnippets(window()))
+        showStatus(*status);
+}
 
 void SnippetsView::showStatus(const QString& text)
 {

@@ -9,6 +9,7 @@
 
 class AppState;
 class Card;
+class FileChooser;
 class GroupFilterChip;
 class GroupsManagerSheet;
 class PillButton;
@@ -37,6 +38,8 @@ class SnippetsView : public QWidget
     void showStatus(const QString& text);
     std::optional<QString> transferStatus() const;
     void setStatusDuration(int ms);
+    // The file dialogs of Import and Export; the desktop's when none is set (tests set one).
+    void setFileChooser(FileChooser* chooser) { m_fileChooser = chooser; }
 
     std::optional<QUuid> filterGroupID() const;
     void setFilterGroupID(const std::optional<QUuid>& id);
@@ -97,4 +100,5 @@ class SnippetsView : public QWidget
     PillButton* m_newButton = nullptr;
     QPointer<SnippetEditor> m_editor;
     QPointer<GroupsManagerSheet> m_groupsSheet;
+    FileChooser* m_fileChooser = nullptr;
 };
