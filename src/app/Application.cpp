@@ -112,7 +112,9 @@ void Application::buildTyping()
     m_engine->setFrontBundleID(front->appKey());
     connect(front, &FrontApp::frontChanged, m_engine.get(), &ExpansionEngine::handleFrontChanged);
     // Quenvil's own fields (the editor's trigger field above all) are never expanded into.
-    m_engine->setInputExcluded([front] { return QGuiApplication::focusWindow() != nullptr || front->isOwnProcess(); });
+    // The window manager's active window, not Qt's focus window: Qt reports losing the focus
+    // only after a delay, and the first keys typed in the next program would be lost.
+    m_engine->setInputExcluded([front] { return front->isOwnProcess(); });
     // Whatever was typed just before a password prompt took the keyboard must not join
     // what comes after it.
     ExpansionEngine* engine = m_engine.get();

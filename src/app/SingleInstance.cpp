@@ -75,7 +75,7 @@ bool SingleInstance::acquire()
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            const auto answer = [this, socket] {
                 if (!socket->canReadLine())
                     return;
                 const QByteArray line = socket->readLine(64);
@@ -85,7 +85,10 @@ bool SingleInstance::acquire()
                     Q_EMIT showRequested();
                 }
                 socket->disconnectFromServer();
-            });
+            };
+            connect(socket, &QLocalSocket::readyRead, this, answer);
+            // A request sent while this instance was still starting is already waiting.
+            answer();
         }
     });
     return true;

@@ -27,8 +27,9 @@ class SingleInstance : public QObject
 
     // True when this process is the one instance (the lock is taken and the socket listens).
     bool acquire();
-    // Asks the running instance to show its window; true when it confirmed in time.
-    bool askRunningToShow(int timeoutMs = 3000);
+    // Asks the running instance to show its window; true when it confirmed in time. The
+    // wait covers a first instance that is still starting (loading a large library).
+    bool askRunningToShow(int timeoutMs = 10000);
 
     QString lockPath() const;
     QString socketPath() const;

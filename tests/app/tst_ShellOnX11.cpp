@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPixmap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -86,6 +88,7 @@ class tst_ShellOnX11 : public QObject
     void trayIconDocksAndTheMenuActs();
     void firstLaunchShowsTheWindow();
     void withoutTrayTheWindowStandsIn();
+    void ownFieldsAreNotExpandedInto();
     void signalsSavePendingStatistics_data();
     void signalsSavePendingStatistics();
 
@@ -244,6 +247,36 @@ void tst_ShellOnX11::withoutTrayTheWindowStandsIn()
     QVERIFY(keys.waitForFinished(10000));
     QVERIFY(m_app->waitForFinished(5000));
     QCOMPARE(m_app->exitCode(), 0);
+}
+
+void tst_ShellOnX11::ownFieldsAreNotExpandedInto()
+{
+    m_target = std::make_unique<TargetWindow>();
+    QVERIFY(m_target->start());
+    m_app = startApp();
+    QTRY_VERIFY_WITH_TIMEOUT(!trayIconWindow().isEmpty(), 10000);
+    // A second start brings the window up; its search field takes what is typed.
+    auto second = startApp();
+    QVERIFY(second->waitForFinished(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 5000);
+    const QString window = visibleMainWindows().first();
+    QVERIFY(UserInput::xdotool({"windowactivate", "--sync", window}));
+    QVERIFY(UserInput::xdotool({"mousemove", "--window", window, "360", "160", "click", "1"}));
+    QVERIFY(UserInput::type(QStringLiteral(";sig "), kHumanDelayMs));
+    QTest::qWait(700);
+    screenshot(QStringLiteral("shell-own-field.png"));
+
+    // The same trigger in another program still expands.
+    QVERIFY(m_target->activate());
+    QVERIFY(UserInput::type(QStringLiteral(";sig"), kHumanDelayMs));
+    QVERIFY2(m_target->waitForText(QStringLiteral("SIGNED")), qPrintable(m_target->text()));
+    m_app->terminate();
+    QVERIFY(m_app->waitForFinished(5000));
+    QFile settings(m_home->path() + QStringLiteral("/config/Quenvil/settings.json"));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QJsonObject stored = QJsonDocument::fromJson(settings.readAll()).object();
+    QCOMPARE(stored.value(QStringLiteral("statExpansions")).toInt(), 1);
+    m_app.reset();
 }
 
 void tst_ShellOnX11::signalsSavePendingStatistics_data()
