@@ -55,7 +55,7 @@ struct Session
         QFile settings(home.path() + QStringLiteral("/config/Quenvil/settings.json"));
         if (!settings.open(QIODevice::WriteOnly))
             return;
-        settings.write(R"({"soundEnabled":false,"hudEnabled":false,"spellFixEnabled":false})");
+        settings.write(R"({"soundEnabled":false,"hudEnabled":false,"spellFixEnabled":false,"didLaunchBefore":true,"didCompleteOnboarding":true})");
         settings.close();
 
         target = std::make_unique<TargetWindow>();
