@@ -46,6 +46,8 @@
 #include "library/SnippetEditor.h"
 #include "library/SnippetsView.h"
 #include "settings/CorrectionsView.h"
+#include "settings/GeneralView.h"
+#include "platform/linux/XdgAutostart.h"
 #include "settings/SettingsRootView.h"
 #include "settings/SuggestionsView.h"
 
@@ -217,6 +219,9 @@ void Application::buildAIAndLearning()
     hooks.resetBuffer = [engine] { engine->resetBuffer(); };
     SuggestionPopup* popup = m_popup.get();
     hooks.hideSuggestionPopup = [popup] { popup->hide(); };
+    // Choosing the on-device model for vetting or templates starts its pass at once.
+    hooks.autoVetOnDevice = [vetting] { vetting->autoVetOnDevice(); };
+    hooks.autoTemplateOnDevice = [templates] { templates->autoTemplateOnDevice(); };
     state.setHooks(hooks);
 
     m_tap = std::make_unique<EventTap>(*m_platform->inputMonitor, *m_platform->accessibility, state, *m_engine);
@@ -250,8 +255,15 @@ void Application::ensureMainWindow()
         case SettingsTab::suggestions:
             return new SuggestionsView(*m_state, *m_learning, *m_vetter, *m_vetting, *m_templates,
                                        AIAccess::from(*m_ai), m_onDevice.get(), parent);
-        case SettingsTab::general:
-            break;
+        case SettingsTab::general: {
+            // Stateless: it reads and writes the autostart entry on each call.
+            static XdgAutostart autostart;
+            GeneralPlatform platform;
+            platform.launchAtLogin = &autostart;
+            platform.secureInput = m_platform->secureInput.get();
+            return new GeneralView(*m_state, *m_learning, *m_vetter, *m_tone, AIAccess::from(*m_ai),
+                                   m_onDevice.get(), platform, parent);
+        }
         }
         return nullptr;
     });
