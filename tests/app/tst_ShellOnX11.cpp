@@ -89,6 +89,7 @@ class tst_ShellOnX11 : public QObject
     void firstLaunchShowsTheWindow();
     void withoutTrayTheWindowStandsIn();
     void ownFieldsAreNotExpandedInto();
+    void losingTheDisplaySavesPendingStatistics();
     void signalsSavePendingStatistics_data();
     void signalsSavePendingStatistics();
 
@@ -279,6 +280,32 @@ void tst_ShellOnX11::ownFieldsAreNotExpandedInto()
     m_app.reset();
 }
 
+void tst_ShellOnX11::losingTheDisplaySavesPendingStatistics()
+{
+    // Its own X server, which the test then takes away (a logout, a crashed server).
+    PrivateXServer server;
+    QVERIFY(server.start());
+    const QByteArray fixtureDisplay = qgetenv("DISPLAY");
+    qputenv("DISPLAY", server.display());
+    m_target = std::make_unique<TargetWindow>();
+    const bool targetStarted = m_target->start();
+    m_app = startApp(QString::fromLatin1(server.display()));
+    QTest::qWait(3000);
+    const bool typed = targetStarted && UserInput::type(QStringLiteral(";sig"), kHumanDelayMs) &&
+                       m_target->waitForText(QStringLiteral("SIGNED"));
+    server.stop(); // well inside the 2 s save delay
+    const bool ended = m_app->waitForFinished(10000);
+    qputenv("DISPLAY", fixtureDisplay);
+    m_target.reset();
+    QVERIFY(targetStarted);
+    QVERIFY(typed);
+    QVERIFY(ended);
+    QFile stats(m_home->path() + QStringLiteral("/data/Quenvil/stats.json"));
+    QVERIFY(stats.open(QIODevice::ReadOnly));
+    QVERIFY(stats.readAll().contains("QuenvilTarget"));
+    m_app.reset();
+}
+
 void tst_ShellOnX11::signalsSavePendingStatistics_data()
 {
     QTest::addColumn<int>("signal");
@@ -293,7 +320,8 @@ void tst_ShellOnX11::signalsSavePendingStatistics()
     m_target = std::make_unique<TargetWindow>();
     QVERIFY(m_target->start());
     m_app = startApp();
-    QTest::qWait(1200);
+    // Docked once it runs its event loop, by when the keyboard monitor is running.
+    QTRY_VERIFY_WITH_TIMEOUT(!trayIconWindow().isEmpty(), 15000);
     QVERIFY(UserInput::type(QStringLiteral(";sig"), kHumanDelayMs));
     QVERIFY(m_target->waitForText(QStringLiteral("SIGNED")));
     ::kill(pid_t(m_app->processId()), signal); // well inside the 2 s save delay
