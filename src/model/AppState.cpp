@@ -39,7 +39,7 @@ QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
 AppState::AppState(QObject* parent) : AppState(Options{}, parent) {}
 
 AppState::AppState(const Options& options, QObject* parent)
-    : QObject(parent), m_settings(std::make_unique<SettingsStore>(options.settingsPath)),
+    : QObject(parent), m_settings(std::make_unique<SettingsStore>(options.settingsPath, options.staleTemporaryAgeSecs)),
       m_clock(options.clock ? options.clock : [] { return QDateTime::currentDateTime(); }),
       m_statsSaveDelayMs(options.statsSaveDelayMs), m_pauseCheckIntervalMs(options.pauseCheckIntervalMs)
 {

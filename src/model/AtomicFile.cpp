@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -108,7 +109,17 @@ std::optional<QByteArray> read(const QString& path, qint64 maxBytes)
         return std::nullopt;
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = file.read(maxBytes + 1);
+    // Read in pieces up to one byte past the cap: asking for the cap at once would reserve
+    // the whole cap (hundreds of megabytes) for every small file.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(std::min<qint64>(info.size(), maxBytes) + 1));
+    while (bytes.size() <= maxBytes) {
+        const qint64 want = bytes.isEmpty() ? info.size() + 1 : 64 * 1024;
+        const QByteArray piece = file.read(std::min<qint64>(want, maxBytes + 1 - bytes.size()));
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+    }
     if (file.error() != QFileDevice::NoError || bytes.size() > maxBytes)
         return std::nullopt;
     return bytes;

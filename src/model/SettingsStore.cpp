@@ -13,12 +13,13 @@
 #include <limits>
 #include <sys/stat.h>
 
-SettingsStore::SettingsStore(const QString& path) : m_path(path.isEmpty() ? defaultPath() : path)
+SettingsStore::SettingsStore(const QString& path, qint64 staleTemporaryAgeSecs)
+    : m_path(path.isEmpty() ? defaultPath() : path)
 {
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(0);
     QObject::connect(&m_flushTimer, &QTimer::timeout, &m_flushTimer, [this] { flush(); });
-    load();
+    load(staleTemporaryAgeSecs);
 }
 
 SettingsStore::~SettingsStore() { flush(); }
@@ -37,14 +38,14 @@ QString SettingsStore::defaultPath()
     return Paths::configDir() + QStringLiteral("/settings.json");
 }
 
-void SettingsStore::load()
+void SettingsStore::load(qint64 staleTemporaryAgeSecs)
 {
     // Whatever others could read or change in an existing folder or file is closed before
     // anything is read from it.
     const QString dir = QFileInfo(m_path).absolutePath();
     if (QFileInfo(dir).isDir()) {
         ::chmod(QFile::encodeName(dir).constData(), 0700);
-        AtomicFile::removeStaleTemporaries(dir, kStaleTemporaryAge);
+        AtomicFile::removeStaleTemporaries(dir, staleTemporaryAgeSecs);
     }
     if (!QFileInfo::exists(m_path))
         return;

@@ -24,8 +24,12 @@
 class SettingsStore
 {
 public:
+    // Temporary files older than this that an interrupted write left beside the file are
+    // removed when the store opens (seconds).
+    static constexpr qint64 kStaleTemporaryAge = 60;
+
     // `path` empty: the standard location under XDG_CONFIG_HOME.
-    explicit SettingsStore(const QString& path = {});
+    explicit SettingsStore(const QString& path = {}, qint64 staleTemporaryAgeSecs = kStaleTemporaryAge);
     // Writes what a deferred write still holds.
     ~SettingsStore();
 
@@ -68,12 +72,9 @@ public:
     bool writesHeld() const { return m_writesHeld; }
     // Called once, on the first write that fails, with the reason.
     void setWriteFailureHandler(std::function<void(const QString&)> handler) { m_onWriteFailure = std::move(handler); }
-    // Temporary files older than this that an interrupted write left beside the file are
-    // removed when the store opens (seconds).
-    static constexpr qint64 kStaleTemporaryAge = 60;
 
 private:
-    void load();
+    void load(qint64 staleTemporaryAgeSecs);
     void save();
     template <typename Pred>
     QJsonValue typed(const QString& key, Pred ok) const;
