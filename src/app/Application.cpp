@@ -13,6 +13,7 @@
 #include "ai/PhraseTemplates.h"
 #include "ai/ToneProfile.h"
 #include "app/InlineSearchController.h"
+#include "app/OnboardingView.h"
 #include "app/QuickCaptureController.h"
 #include "app/SettingsWindow.h"
 #include "app/StatusIcon.h"
@@ -113,10 +114,15 @@ void Application::buildTyping()
     FrontApp* front = m_platform->frontApp.get();
     m_engine->setFrontBundleID(front->appKey());
     connect(front, &FrontApp::frontChanged, m_engine.get(), &ExpansionEngine::handleFrontChanged);
-    // Quenvil's own fields (the editor's trigger field above all) are never expanded into.
-    // The window manager's active window, not Qt's focus window: Qt reports losing the focus
-    // only after a delay, and the first keys typed in the next program would be lost.
-    m_engine->setInputExcluded([front] { return front->isOwnProcess(); });
+    // Quenvil's own fields (the editor's trigger field above all) are never expanded into,
+    // except the onboarding's practice editor, where a first expansion is the point.
+    m_engine->setInputExcluded([front] {
+        if (OnboardingView::practiceEditorHasFocus())
+            return false;
+        // The window manager's active window, not Qt's focus window: Qt reports losing the
+        // focus only after a delay, and the first keys typed in the next program would be lost.
+        return front->isOwnProcess();
+    });
     // Whatever was typed just before a password prompt took the keyboard must not join
     // what comes after it.
     ExpansionEngine* engine = m_engine.get();
@@ -236,7 +242,7 @@ void Application::buildPanels()
     InlineSearchController::setShared(m_search.get());
     m_capture = std::make_unique<QuickCaptureController>(m_platform->hotKeys.get());
     QuickCaptureController::setShared(m_capture.get());
-    m_updater = std::make_unique<UpdaterController>();
+    m_updater = std::make_unique<UpdaterController>(UpdaterController::buildOptions(m_state->settings()));
     UpdaterController::setShared(m_updater.get());
 }
 
@@ -266,6 +272,10 @@ void Application::ensureMainWindow()
         }
         }
         return nullptr;
+    });
+    AccessibilityProbe* probe = m_platform->accessibility.get();
+    root->setOnboardingFactory([this, probe](QWidget* parent) -> QDialog* {
+        return new OnboardingView(*m_state, [probe] { return probe->reason(); }, parent);
     });
     m_window = new SettingsWindow(root);
     // Without a tray the window is the only way in: it carries the menu's rows.
