@@ -13,6 +13,7 @@
 #include "ai/PhraseTemplates.h"
 #include "ai/ToneProfile.h"
 #include "app/InlineSearchController.h"
+#include "app/InlineSearchWindowFrame.h"
 #include "app/OnboardingView.h"
 #include "app/QuickCaptureController.h"
 #include "app/SettingsWindow.h"
@@ -238,9 +239,26 @@ void Application::buildAIAndLearning()
 
 void Application::buildPanels()
 {
-    m_search = std::make_unique<InlineSearchController>(m_platform->hotKeys.get());
+    // The search and capture panels: the window in front, the HUD, typing through the
+    // injector, the producers for snippets that need a detour.
+    Injector* injector = m_injector.get();
+    InlineSearchController::Collaborators searchWith;
+    searchWith.frontApp = m_platform->frontApp.get();
+    searchWith.feedback = m_feedback.get();
+    searchWith.replace = [injector](int b, const QList<Injector::Segment>& s, int c) { injector->replace(b, s, c); };
+    searchWith.renderer = m_renderer.get();
+    searchWith.producers = m_producers.get();
+    searchWith.learner = m_learning.get();
+    searchWith.hotKeys = m_platform->hotKeys.get();
+    searchWith.windowGeometry = x11WindowFrame;
+    m_search = std::make_unique<InlineSearchController>(*m_state, searchWith);
     InlineSearchController::setShared(m_search.get());
-    m_capture = std::make_unique<QuickCaptureController>(m_platform->hotKeys.get());
+    QuickCaptureController::Collaborators captureWith;
+    captureWith.frontApp = m_platform->frontApp.get();
+    captureWith.selectedText = m_selectedText.get();
+    captureWith.hotKeys = m_platform->hotKeys.get();
+    captureWith.windowGeometry = x11WindowFrame;
+    m_capture = std::make_unique<QuickCaptureController>(*m_state, captureWith);
     QuickCaptureController::setShared(m_capture.get());
     m_updater = std::make_unique<UpdaterController>(UpdaterController::buildOptions(m_state->settings()));
     UpdaterController::setShared(m_updater.get());

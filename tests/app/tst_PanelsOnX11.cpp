@@ -1,0 +1,213 @@
+// The search and capture panels as a user meets them: the real binary on the fixture's X
+// server (with its tray), the hot keys pressed over another program's window, the panels
+// driven from the keyboard through xdotool.
+#include "TargetWindow.h"
+#include "UserInput.h"
+#include "XServerEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kHumanDelayMs = 60;
+
+QString run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000))
+        return {};
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+// The visible windows whose title starts with `title` (Qt may add the application's name).
+QStringList visibleWindows(const QString& title)
+{
+    return run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^" + title})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The active window's title, cut to `title` when it starts with it.
+QString activeWindowName(const QString& title)
+{
+    const QString name = run(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"});
+    return name.startsWith(title) ? title : name;
+}
+
+void screenshot(const QString& name)
+{
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    shot.save(QDir(QCoreApplication::applicationDirPath()).filePath(name));
+}
+
+} // namespace
+
+class tst_PanelsOnX11 : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void searchTypesIntoTheWindowItWasOpenedOver();
+    void captureMakesASnippetThatExpands();
+
+  private:
+    void writeFile(const QString& relative, const QByteArray& json);
+    QByteArray readFile(const QString& relative) const;
+    void startApp();
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QProcess> m_app;
+};
+
+void tst_PanelsOnX11::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid());
+    // A returning user: the launch opens no window that would take the focus.
+    writeFile(QStringLiteral("config/Quenvil/settings.json"),
+              R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
+              R"("didLaunchBefore":true,"didCompleteOnboarding":true})");
+    writeFile(QStringLiteral("data/Quenvil/snippets.json"),
+              R"([{"trigger": ";sig", "content": "SIGNED"},
+                  {"trigger": ";addr", "content": "42 Harbour Street{key:tab}{cursor}"}])");
+}
+
+void tst_PanelsOnX11::cleanup()
+{
+    if (m_app) {
+        m_app->terminate();
+        if (!m_app->waitForFinished(5000))
+            m_app->kill();
+        m_app.reset();
+    }
+    m_home.reset();
+}
+
+void tst_PanelsOnX11::writeFile(const QString& relative, const QByteArray& json)
+{
+    const QString path = m_home->path() + QLatin1Char('/') + relative;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(json);
+}
+
+QByteArray tst_PanelsOnX11::readFile(const QString& relative) const
+{
+    QFile f(m_home->path() + QLatin1Char('/') + relative);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void tst_PanelsOnX11::startApp()
+{
+    m_app = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->path() + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
+    env.insert(QStringLiteral("HOME"), m_home->path());
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    m_app->setProcessEnvironment(env);
+    m_app->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_app->start(QStringLiteral(QUENVIL_APP), {});
+    QVERIFY(m_app->waitForStarted(5000));
+    // Connected, listening, hot keys registered, past the launch's window decision.
+    QTest::qWait(1500);
+    QCOMPARE(m_app->state(), QProcess::Running);
+}
+
+void tst_PanelsOnX11::searchTypesIntoTheWindowItWasOpenedOver()
+{
+    // Another program's window that must receive nothing, then the one the user types in.
+    TargetWindow bystander;
+    QVERIFY(bystander.start(QStringLiteral("QuenvilBystander")));
+    TargetWindow target;
+    QVERIFY(target.start(QStringLiteral("QuenvilTarget")));
+    startApp();
+    QVERIFY(target.activate());
+    QVERIFY(UserInput::type(QStringLiteral("To: "), kHumanDelayMs));
+    QVERIFY(target.waitForText(QStringLiteral("To: ")));
+
+    QVERIFY(UserInput::key({QStringLiteral("ctrl+alt+space")}));
+    QTRY_COMPARE_WITH_TIMEOUT(visibleWindows(QStringLiteral("Search snippets")).size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(activeWindowName(QStringLiteral("Search snippets")), QStringLiteral("Search snippets"), 5000);
+    QTest::qWait(300); // the field takes the focus a moment after the panel shows
+    screenshot(QStringLiteral("panels-search.png"));
+
+    // The query goes to the panel, never to the window behind it.
+    QVERIFY(UserInput::type(QStringLiteral("harbour"), kHumanDelayMs));
+    QTest::qWait(300);
+    screenshot(QStringLiteral("panels-search-filtered.png"));
+    QVERIFY(UserInput::key({QStringLiteral("Return")}));
+
+    // Plain text only: the tab key and the cursor mark are not typed.
+    QVERIFY2(target.waitForText(QStringLiteral("To: 42 Harbour Street")), qPrintable(target.text()));
+    QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(QStringLiteral("Search snippets")).isEmpty(), 5000);
+    QTest::qWait(300);
+    QCOMPARE(target.text(), QStringLiteral("To: 42 Harbour Street"));
+    QCOMPARE(bystander.text(), QString());
+
+    // Escape closes the panel and the target has the focus back: typing goes on there.
+    QVERIFY(UserInput::key({QStringLiteral("ctrl+alt+space")}));
+    QTRY_COMPARE_WITH_TIMEOUT(visibleWindows(QStringLiteral("Search snippets")).size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(activeWindowName(QStringLiteral("Search snippets")), QStringLiteral("Search snippets"), 5000);
+    QTest::qWait(300);
+    QVERIFY(UserInput::key({QStringLiteral("Escape")}));
+    QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(QStringLiteral("Search snippets")).isEmpty(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(activeWindowName(QStringLiteral("QuenvilTarget")), QStringLiteral("QuenvilTarget"), 5000);
+    QVERIFY(UserInput::type(QStringLiteral("."), kHumanDelayMs));
+    QVERIFY2(target.waitForText(QStringLiteral("To: 42 Harbour Street.")), qPrintable(target.text()));
+    QCOMPARE(bystander.text(), QString());
+}
+
+void tst_PanelsOnX11::captureMakesASnippetThatExpands()
+{
+    TargetWindow target;
+    QVERIFY(target.start(QStringLiteral("QuenvilTarget")));
+    startApp();
+    QVERIFY(target.activate());
+    QVERIFY(UserInput::type(QStringLiteral("Hello capture world"), kHumanDelayMs));
+    QVERIFY(target.waitForText(QStringLiteral("Hello capture world")));
+    QVERIFY(UserInput::key({QStringLiteral("ctrl+a")}));
+    QTest::qWait(300);
+
+    QVERIFY(UserInput::key({QStringLiteral("ctrl+alt+n")}));
+    QTRY_COMPARE_WITH_TIMEOUT(visibleWindows(QStringLiteral("New snippet")).size(), 1, 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(activeWindowName(QStringLiteral("New snippet")), QStringLiteral("New snippet"), 5000);
+    QTest::qWait(300);
+    QVERIFY(UserInput::type(QStringLiteral(";hcw"), kHumanDelayMs));
+    QTest::qWait(200);
+    screenshot(QStringLiteral("panels-capture.png"));
+    QVERIFY(UserInput::key({QStringLiteral("ctrl+Return")}));
+    QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(QStringLiteral("New snippet")).isEmpty(), 5000);
+
+    // Saved at once, at the end of the library; nothing was typed into the target.
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(QStringLiteral("data/Quenvil/snippets.json")).contains("\";hcw\""), 5000);
+    const QByteArray saved = readFile(QStringLiteral("data/Quenvil/snippets.json"));
+    QVERIFY(saved.indexOf("\";hcw\"") > saved.indexOf("\";addr\""));
+    QVERIFY(saved.contains("Hello capture world"));
+    QCOMPARE(target.text(), QStringLiteral("Hello capture world"));
+
+    // The focus is back in the target, and the new trigger expands there.
+    QTRY_COMPARE_WITH_TIMEOUT(activeWindowName(QStringLiteral("QuenvilTarget")), QStringLiteral("QuenvilTarget"), 5000);
+    QTest::qWait(500); // as a person would, before typing on
+    QVERIFY(UserInput::key({QStringLiteral("End")}));
+    QVERIFY(UserInput::type(QStringLiteral(" ;hcw"), kHumanDelayMs));
+    QVERIFY2(target.waitForText(QStringLiteral("Hello capture world Hello capture world")), qPrintable(target.text()));
+}
+
+QUENVIL_X11_TEST_MAIN(tst_PanelsOnX11)
+#include "tst_PanelsOnX11.moc"
