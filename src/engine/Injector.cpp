@@ -5,6 +5,8 @@
 
 #include <pthread.h>
 
+#include <chrono>
+
 namespace {
 Injector* g_shared = nullptr;
 }
@@ -16,7 +18,10 @@ QString Injector::Segment::describe() const
     return QStringLiteral("text:") + m_text;
 }
 
-Injector::Injector(KeySynth& synth, Sleeper& sleeper) : m_synth(synth), m_sleeper(sleeper)
+Injector::Injector(KeySynth& synth, Sleeper& sleeper) : Injector(synth, sleeper, Pacing{}) {}
+
+Injector::Injector(KeySynth& synth, Sleeper& sleeper, Pacing pacing)
+    : m_synth(synth), m_sleeper(sleeper), m_pacing(pacing)
 {
     m_thread = std::thread([this] {
         pthread_setname_np(pthread_self(), "quenvil.inject");
@@ -63,10 +68,25 @@ void Injector::waitForIdle()
 void Injector::run()
 {
     std::unique_lock lock(m_mutex);
+    bool unsettled = false;
     for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        if (m_queue.empty())
+        const auto ready = [this] { return m_stopping || !m_queue.empty(); };
+        // What jobs keep between them goes back once typing has paused.
+        if (unsettled) {
+            const int delay = m_synth.settleDelayMs();
+            if (delay <= 0 ? !ready() : !m_wake.wait_for(lock, std::chrono::milliseconds(delay), ready)) {
+                lock.unlock();
+                m_synth.settle();
+                lock.lock();
+                unsettled = false;
+            }
+        }
+        m_wake.wait(lock, ready);
+        if (m_queue.empty()) {
+            lock.unlock();
+            m_synth.settle();
             return; // stopping, and everything queued has been typed
+        }
         Job job = std::move(m_queue.front());
         m_queue.pop_front();
         m_busy = true;
@@ -74,6 +94,7 @@ void Injector::run()
         type(job);
         lock.lock();
         m_busy = false;
+        unsettled = true;
         if (m_queue.empty())
             m_idle.notify_all();
     }
@@ -102,39 +123,57 @@ QStringList Injector::chunks(const QString& units)
     return out;
 }
 
+void Injector::wait(long microseconds)
+{
+    if (microseconds > 0)
+        m_sleeper.sleepMicroseconds(microseconds);
+}
+
+// Everything the job's text segments type, as the synth will be handed it.
+QString Injector::textOf(const Job& job)
+{
+    QString text;
+    for (const Segment& seg : job.segments) {
+        if (seg.isText())
+            text += normalizedLineBreaks(seg.textValue());
+    }
+    return text;
+}
+
 void Injector::type(const Job& job)
 {
     // A synth that cannot type (no display) gets no presses and costs no waits; the job
-    // still ends, so whatever it borrowed is given back.
-    if (!m_synth.beginJob()) {
+    // still ends, so whatever it borrowed is given back. Told the whole text up front, it
+    // prepares what the text needs before the first key.
+    if (!m_synth.beginJob(textOf(job))) {
         m_synth.endJob();
         return;
     }
     // A press the window system refuses is skipped and the job goes on: stopping half way
     // would leave the trigger half deleted.
-    m_sleeper.sleepMicroseconds(kWaitBeforeDeletes);
+    wait(m_pacing.beforeDeletes);
     for (int i = 0; i < job.backspaces; ++i) {
         m_synth.pressKey(Key::Backspace);
-        m_sleeper.sleepMicroseconds(kWaitAfterDelete);
+        wait(m_pacing.afterDelete);
     }
-    m_sleeper.sleepMicroseconds(kWaitAfterDeletes);
+    wait(m_pacing.afterDeletes);
     for (const Segment& seg : job.segments) {
         if (seg.isKey()) {
-            m_sleeper.sleepMicroseconds(kWaitAroundKey);
+            wait(m_pacing.aroundKey);
             m_synth.pressKey(seg.keyValue());
-            m_sleeper.sleepMicroseconds(kWaitAroundKey);
+            wait(m_pacing.aroundKey);
             continue;
         }
         for (const QString& chunk : chunks(normalizedLineBreaks(seg.textValue()))) {
             m_synth.typeText(chunk);
-            m_sleeper.sleepMicroseconds(kWaitAfterChunk);
+            wait(m_pacing.afterChunk);
         }
     }
     if (job.cursorBack > 0) {
-        m_sleeper.sleepMicroseconds(kWaitBeforeCursorMoves);
+        wait(m_pacing.beforeCursorMoves);
         for (int i = 0; i < job.cursorBack; ++i) {
             m_synth.pressKey(Key::Left);
-            m_sleeper.sleepMicroseconds(kWaitAfterCursorMove);
+            wait(m_pacing.afterCursorMove);
         }
     }
     m_synth.endJob();

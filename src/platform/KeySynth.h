@@ -11,11 +11,12 @@
 // needs to stay correct.
 //
 // A job is beginJob(), any number of pressKey() and typeText() calls, then endJob().
-// beginJob() releases the modifier keys the user is still holding and neutralises Caps
+// beginJob() is told the whole text the job will type (its text segments, in order), so
+// that whatever the text needs from the window system (key codes bound to characters
+// the layout lacks) is arranged once, before the first key. It also releases the modifier keys the user is still holding and neutralises Caps
 // Lock, so that what arrives is exactly the text asked for, whatever the user's hands
-// are doing. endJob() puts back whatever the job borrowed (spare key codes, the Caps
-// Lock state); it must be called also when the job gave up half way, and a beginJob()
-// on an unfinished job ends it first.
+// are doing. endJob() puts back the Caps Lock state; it must be called also when the job
+// gave up half way, and a beginJob() on an unfinished job ends it first.
 //
 // Nothing here ever touches the clipboard.
 //
@@ -27,7 +28,9 @@ class KeySynth
     virtual ~KeySynth() = default;
 
     // False when nothing can be typed (no display, no XTest); the job then does nothing.
-    virtual bool beginJob() = 0;
+    virtual bool beginJob(const QString& jobText) = 0;
+    // A job whose text is not known up front: everything is arranged as it comes.
+    bool beginJob() { return beginJob(QString()); }
     // One press and release of a named key.
     virtual bool pressKey(Key key) = 0;
     // Types a chunk of UTF-16 code units. A surrogate pair is one character; a lone
@@ -35,4 +38,9 @@ class KeySynth
     // presses BackSpace; other control characters type nothing.
     virtual bool typeText(const QString& units) = 0;
     virtual void endJob() = 0;
+    // What jobs may keep between them (bindings of spare key codes, so that the next job
+    // needs no mapping change and no wait) is given back by settle(), which the caller
+    // makes once no job has come for settleDelayMs(), and before it stops.
+    virtual int settleDelayMs() const { return 0; }
+    virtual void settle() {}
 };

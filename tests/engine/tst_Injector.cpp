@@ -83,6 +83,9 @@ QStringList deletes(int n)
 
 const QString kEmoji = QStringLiteral("\U0001F600"); // two UTF-16 units
 
+// A paced job, to check where each kind of wait falls (the X11 default has none).
+constexpr Injector::Pacing kPaced{12000, 1500, 3000, 8000, 1500, 3000, 1500};
+
 } // namespace
 
 class tst_Injector : public QObject
@@ -92,6 +95,8 @@ class tst_Injector : public QObject
   private Q_SLOTS:
     void jobLog_data();
     void jobLog();
+    void defaultJobIsOneBurstWithItsTextAnnounced();
+    void whatJobsKeepIsGivenBackOnceTypingPauses();
     void replaceReturnsBeforeTyping();
     void jobsRunInOrderNeverInterleaved();
     void synthThatCannotTypeCostsNothing();
@@ -149,10 +154,44 @@ void tst_Injector::jobLog()
     QFETCH(QStringList, expected);
 
     JobLog log;
-    Injector injector(log.synth, log.sleeper);
+    Injector injector(log.synth, log.sleeper, kPaced);
     injector.replace(backspaces, ::segments(segments), cursorBack);
     injector.waitForIdle();
     QCOMPARE(log.lines(), expected);
+}
+
+// Without pacing a job has no waits at all (they let the user's next keys land inside the
+// expansion), keeps its order, and tells the synth up front everything it will type.
+void tst_Injector::defaultJobIsOneBurstWithItsTextAnnounced()
+{
+    JobLog log;
+    Injector injector(log.synth, log.sleeper);
+    injector.replace(2, ::segments({"t:" + QString(19, u'a') + kEmoji + "b\r\nc", "k:Tab", "t:é"}), 1);
+    injector.waitForIdle();
+    QCOMPARE(log.lines(), (QStringList{"begin", "key Backspace", "key Backspace", "text " + QString(19, u'a'),
+                                       "text " + kEmoji + "b\rc", "key Tab", "text é", "key Left", "end"}));
+    QCOMPARE(log.synth.announcedText(), QString(19, u'a') + kEmoji + "b\rcé");
+    QVERIFY(log.sleeper.waits().empty());
+}
+
+// Jobs in quick succession keep what they borrowed (no settle between them); it goes
+// back once no job has come for the synth's delay, and when the injector stops.
+void tst_Injector::whatJobsKeepIsGivenBackOnceTypingPauses()
+{
+    JobLog log;
+    log.synth.settleDelay = 300;
+    {
+        Injector injector(log.synth, log.sleeper);
+        injector.replace(0, {Injector::Segment::text(QStringLiteral("a"))}, 0);
+        injector.replace(0, {Injector::Segment::text(QStringLiteral("b"))}, 0);
+        injector.waitForIdle();
+        QCOMPARE(log.synth.settles(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(log.synth.settles(), 1, 5000);
+        injector.replace(0, {Injector::Segment::text(QStringLiteral("c"))}, 0);
+        injector.waitForIdle();
+    }
+    QCOMPARE(log.synth.settles(), 2);
+    QCOMPARE(log.synth.typed(), QStringLiteral("abc"));
 }
 
 void tst_Injector::replaceReturnsBeforeTyping()
@@ -170,7 +209,7 @@ void tst_Injector::replaceReturnsBeforeTyping()
         cv.notify_all();
         cv.wait(lock, [&] { return released; });
     };
-    Injector injector(log.synth, log.sleeper);
+    Injector injector(log.synth, log.sleeper, kPaced);
     injector.replace(2, {Injector::Segment::text(QStringLiteral("hi"))}, 0);
     {
         std::unique_lock lock(m);

@@ -1,8 +1,9 @@
 #include "FakeKeySynth.h"
 
-bool FakeKeySynth::beginJob()
+bool FakeKeySynth::beginJob(const QString& jobText)
 {
     std::lock_guard lock(m_mutex);
+    m_announced = jobText;
     m_log << QStringLiteral("begin");
     return beginSucceeds;
 }
@@ -50,4 +51,22 @@ QString FakeKeySynth::typed() const
             out += QLatin1Char('<') + line.mid(4) + QLatin1Char('>');
     }
     return out;
+}
+
+QString FakeKeySynth::announcedText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_announced;
+}
+
+void FakeKeySynth::settle()
+{
+    std::lock_guard lock(m_mutex);
+    ++m_settles;
+}
+
+int FakeKeySynth::settles() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_settles;
 }

@@ -12,10 +12,13 @@
 class FakeKeySynth : public KeySynth
 {
   public:
-    bool beginJob() override;
+    using KeySynth::beginJob;
+    bool beginJob(const QString& jobText) override;
     bool pressKey(Key key) override;
     bool typeText(const QString& units) override;
     void endJob() override;
+    int settleDelayMs() const override { return settleDelay; }
+    void settle() override;
 
     QStringList log() const;
     void clear();
@@ -23,8 +26,15 @@ class FakeKeySynth : public KeySynth
     QString typed() const;
 
     bool beginSucceeds = true;
+    int settleDelay = 0;
+    // settle() calls so far.
+    int settles() const;
+    // What the last beginJob() was told the job would type.
+    QString announcedText() const;
 
   private:
     mutable std::mutex m_mutex;
     QStringList m_log;
+    QString m_announced;
+    int m_settles = 0;
 };

@@ -12,6 +12,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -34,8 +35,7 @@ X11KeySynth::X11KeySynth(QByteArray displayName, std::shared_ptr<InjectorIdentit
 
 X11KeySynth::~X11KeySynth()
 {
-    if (m_inJob)
-        endJob();
+    settle();
     m_connection.reset();
     xkb_context_unref(m_context);
 }
@@ -45,6 +45,7 @@ bool X11KeySynth::connect()
     if (m_connection && !m_connection->isLost())
         return true;
     m_connection.reset();
+    m_layoutLoaded = false;
     if (m_identity)
         m_identity->setIdBase(0);
     auto connection = X11Connection::open(m_displayName);
@@ -62,6 +63,10 @@ bool X11KeySynth::connect()
     if (!XkbQueryExtension(connection->display(), &xkbOpcode, &xkbEvent, &xkbError, &xkbMajor, &xkbMinor))
         return false;
     m_xkbDevice = xkb_x11_get_core_keyboard_device_id(xcb);
+    m_xkbEventBase = xkbEvent;
+    // Layout changes arrive as events, so a job reads the layout again only after one.
+    XkbSelectEvents(connection->display(), XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                    XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
     // Published before the first FakeInput: the monitor must know these events are ours.
     if (m_identity)
         m_identity->setIdBase(connection->idBase());
@@ -69,32 +74,76 @@ bool X11KeySynth::connect()
     return true;
 }
 
-bool X11KeySynth::beginJob()
+bool X11KeySynth::beginJob(const QString& jobText)
 {
     if (m_inJob)
         endJob();
-    if (!connect() || !loadLayout())
+    if (!connect())
+        return false;
+    if ((!m_layoutLoaded || layoutChanged()) && !loadLayout())
         return false;
     Display* display = m_connection->display();
-    releaseHeldModifiers();
+    // One look at the keyboard; a second only when modifiers had to be released.
+    XkbStateRec state{};
+    readJobState(state);
+    if (releaseHeldModifiers())
+        readJobState(state);
+    if (int(state.group) != m_layoutGroup && !loadLayout())
+        return false;
 
     // Caps Lock (and a locked Shift or Control) would change what every key types.
-    XkbStateRec state;
     m_restoreCapsLock = false;
-    if (XkbGetState(display, XkbUseCoreKbd, &state) == Success) {
-        const unsigned locked = state.locked_mods & (LockMask | ShiftMask | ControlMask);
-        if (locked) {
-            m_restoreCapsLock = state.locked_mods & LockMask;
-            XkbLockModifiers(display, XkbUseCoreKbd, locked, 0);
-        }
-        if (state.latched_mods)
-            XkbLatchModifiers(display, XkbUseCoreKbd, state.latched_mods, 0);
+    const unsigned locked = state.locked_mods & (LockMask | ShiftMask | ControlMask);
+    if (locked) {
+        m_restoreCapsLock = state.locked_mods & LockMask;
+        XkbLockModifiers(display, XkbUseCoreKbd, locked, 0);
     }
-    XSync(display, False);
-    m_bound.clear();
-    m_nextFresh = 0;
+    if (state.latched_mods)
+        XkbLatchModifiers(display, XkbUseCoreKbd, state.latched_mods, 0);
+    m_jobMappingChanges = 0;
     m_inJob = !m_connection->isLost();
-    return m_inJob;
+    if (m_inJob)
+        bindUpFront(jobText);
+    return m_inJob && !m_connection->isLost();
+}
+
+// Whether the layout changed since it was read: another client's mapping change, a new
+// keyboard (setxkbmap). Our own bindings of spare key codes are no change.
+bool X11KeySynth::layoutChanged()
+{
+    Display* display = m_connection->display();
+    bool changed = false;
+    auto foreign = [this](int first, int count) {
+        for (int k = first; k < first + count; ++k) {
+            if (std::find(m_spares.begin(), m_spares.end(), quint8(k)) == m_spares.end())
+                return true;
+        }
+        return false;
+    };
+    while (XPending(display)) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == MappingNotify) {
+            if (event.xmapping.request != MappingKeyboard ||
+                foreign(event.xmapping.first_keycode, event.xmapping.count))
+                changed = true;
+        } else if (event.type == m_xkbEventBase) {
+            const auto* any = reinterpret_cast<const XkbAnyEvent*>(&event);
+            if (any->xkb_type == XkbNewKeyboardNotify) {
+                changed = true;
+            } else if (any->xkb_type == XkbMapNotify) {
+                const auto* map = reinterpret_cast<const XkbMapNotifyEvent*>(&event);
+                if (foreign(map->first_key_sym, map->num_key_syms) ||
+                    foreign(map->first_key_act, map->num_key_acts) ||
+                    foreign(map->first_key_behavior, map->num_key_behaviors) ||
+                    foreign(map->first_key_explicit, map->num_key_explicit) ||
+                    foreign(map->first_modmap_key, map->num_modmap_keys) ||
+                    foreign(map->first_vmodmap_key, map->num_vmodmap_keys))
+                    changed = true;
+            }
+        }
+    }
+    return changed;
 }
 
 // The layout as it is now, in the group that is active now: which key code and level
@@ -102,6 +151,11 @@ bool X11KeySynth::beginJob()
 bool X11KeySynth::loadLayout()
 {
     Display* display = m_connection->display();
+    // Change events up to here are described by the layout about to be read.
+    while (XPending(display)) {
+        XEvent event;
+        XNextEvent(display, &event);
+    }
     xkb_keymap* keymap = xkb_x11_keymap_new_from_device(m_context, XGetXCBConnection(display), m_xkbDevice,
                                                         XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap)
@@ -164,43 +218,260 @@ bool X11KeySynth::loadLayout()
     int perKeycode = 0;
     KeySym* mapping = XGetKeyboardMapping(display, KeyCode(minCode), maxCode - minCode + 1, &perKeycode);
     std::vector<quint8> empty;
+    std::vector<quint8> ours; // key codes still bound exactly as we bound them
     if (mapping) {
         for (int keycode = maxCode; keycode >= minCode; --keycode) {
             const KeySym* row = mapping + (keycode - minCode) * perKeycode;
-            if (std::all_of(row, row + perKeycode, [](KeySym s) { return s == NoSymbol; }))
+            if (std::all_of(row, row + perKeycode, [](KeySym s) { return s == NoSymbol; })) {
                 empty.push_back(quint8(keycode));
+            } else if (m_touched.count(quint8(keycode)) && perKeycode >= 2) {
+                const std::vector<quint32> mine = rowOf(quint8(keycode));
+                if (row[0] == mine[0] && row[1] == mine[1] &&
+                    std::all_of(row + 2, row + perKeycode, [](KeySym s) { return s == NoSymbol; }))
+                    ours.push_back(quint8(keycode));
+            }
         }
         XFree(mapping);
     }
     const size_t leave = std::min<size_t>(empty.size(), size_t(std::max(0, m_options.sparesLeftToOthers)));
     empty.resize(empty.size() - leave);
+    empty.insert(empty.end(), ours.begin(), ours.end());
+    std::sort(empty.begin(), empty.end(), std::greater<quint8>());
     if (m_options.poolLimit > 0 && empty.size() > size_t(m_options.poolLimit))
         empty.resize(size_t(m_options.poolLimit));
-    m_slots.clear();
-    for (quint8 keycode : empty)
-        m_slots.push_back(Slot{keycode, 0, {}});
-    return !m_characters.empty();
+    m_spares = std::move(empty);
+    // Bindings survive where the key code is still ours; the rest are gone with the
+    // mapping they were part of.
+    std::vector<Slot> kept;
+    for (int level = 0; level < 2; ++level) {
+        for (quint8 keycode : m_spares) {
+            Slot slot{keycode, quint8(level), 0, {}};
+            if (std::find(ours.begin(), ours.end(), keycode) != ours.end()) {
+                for (const Slot& old : m_slots)
+                    if (old.keycode == keycode && old.level == quint8(level))
+                        slot = old;
+            }
+            kept.push_back(slot);
+        }
+    }
+    m_slots = std::move(kept);
+    m_bound.clear();
+    m_touched.clear();
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (m_slots[i].keysym) {
+            m_bound[m_slots[i].keysym] = i;
+            m_touched.insert(m_slots[i].keycode);
+        }
+    }
+    m_layoutGroup = int(group);
+    m_levelModifiers = 0;
+    m_layoutLoaded = !m_characters.empty();
+    return m_layoutLoaded;
 }
 
 // Modifiers the user still holds would turn the typed text into shortcuts or capitals.
-void X11KeySynth::releaseHeldModifiers()
+// Those held through XTEST (another program typing for the user) can be released here;
+// those of a real keyboard cannot, and stay in force for the job. True when something
+// was released.
+bool X11KeySynth::releaseHeldModifiers()
 {
     Display* display = m_connection->display();
-    char keys[32];
-    if (!XQueryKeymap(display, keys))
-        return;
-    int minCode = 0, maxCode = 0;
-    XDisplayKeycodes(display, &minCode, &maxCode);
-    for (int keycode = minCode; keycode <= maxCode; ++keycode) {
-        if (!(keys[keycode / 8] & (1 << (keycode % 8))))
-            continue;
+    bool released = false;
+    for (quint8 keycode : m_held) {
         const KeySym keysym = XkbKeycodeToKeysym(display, KeyCode(keycode), 0, 0);
         if (KeySymbols::isModifierKeysym(quint32(keysym)) && keysym != XKB_KEY_Caps_Lock &&
             keysym != XKB_KEY_Num_Lock) {
             XTestFakeKeyEvent(display, unsigned(keycode), False, CurrentTime);
-            XFlush(display);
+            released = true;
         }
     }
+    return released;
+}
+
+// The keys down now, the keyboard state, and whether a modifier that picks a key's level
+// (Shift, AltGr, Level 5) is held.
+void X11KeySynth::readJobState(XkbStateRec& state)
+{
+    Display* display = m_connection->display();
+    m_held.clear();
+    char keys[32];
+    if (XQueryKeymap(display, keys)) {
+        for (int keycode = 8; keycode < 256; ++keycode) {
+            if (keys[keycode / 8] & (1 << (keycode % 8)))
+                m_held.insert(quint8(keycode));
+        }
+    }
+    m_modifiersStuck = false;
+    if (XkbGetState(display, XkbUseCoreKbd, &state) == Success) {
+        if (!m_levelModifiers)
+            m_levelModifiers = ShiftMask | XkbKeysymToModifiers(display, XKB_KEY_ISO_Level3_Shift) |
+                               XkbKeysymToModifiers(display, XKB_KEY_ISO_Level5_Shift);
+        m_modifiersStuck = (state.base_mods & m_levelModifiers) != 0;
+    }
+}
+
+// The stroke that types a symbol on the layout, when the layout has one and the user's
+// hands leave it usable.
+std::optional<X11KeySynth::Stroke> X11KeySynth::layoutStroke(quint32 keysym, char32_t codePoint) const
+{
+    if (m_modifiersStuck)
+        return std::nullopt;
+    std::optional<Stroke> stroke;
+    if (codePoint) {
+        const auto it = m_characters.find(codePoint);
+        if (it != m_characters.end())
+            stroke = it->second;
+    } else {
+        const auto it = m_keysyms.find(keysym);
+        if (it != m_keysyms.end())
+            stroke = it->second;
+    }
+    if (!stroke || m_held.count(stroke->keycode) || (stroke->shift && !m_shiftKeycode))
+        return std::nullopt;
+    return stroke;
+}
+
+namespace {
+
+// What typeText() types for one code point: a key symbol for the control characters it
+// presses keys for, else the code point itself; nothing for other control characters.
+std::pair<quint32, char32_t> symbolFor(char32_t codePoint)
+{
+    switch (codePoint) {
+    case U'\r':
+    case U'\n':
+        return {XKB_KEY_Return, 0};
+    case U'\t':
+        return {XKB_KEY_Tab, 0};
+    case U'\b':
+        return {XKB_KEY_BackSpace, 0};
+    default:
+        if (codePoint < 0x20 || codePoint == 0x7f)
+            return {0, 0};
+        return {0, codePoint};
+    }
+}
+
+template<typename F> void forEachCodePoint(const QString& units, F&& f)
+{
+    for (qsizetype i = 0; i < units.size(); ++i) {
+        char32_t codePoint = units.at(i).unicode();
+        if (QChar::isHighSurrogate(codePoint)) {
+            if (i + 1 >= units.size() || !units.at(i + 1).isLowSurrogate())
+                continue;
+            codePoint = QChar::surrogateToUcs4(units.at(i), units.at(i + 1));
+            ++i;
+        } else if (QChar::isLowSurrogate(codePoint)) {
+            continue;
+        }
+        if (!f(codePoint))
+            return;
+    }
+}
+
+} // namespace
+
+// Binds every character of the job that needs a spare key code before the first key, in
+// one mapping change per run of adjacent spare key codes: a target then reads the new
+// mapping once, and no mapping change falls between two keys of the text. Characters
+// bound by earlier jobs are typed where they are.
+void X11KeySynth::bindUpFront(const QString& jobText)
+{
+    std::vector<quint32> needed;
+    std::unordered_set<quint32> seen;
+    forEachCodePoint(jobText, [&](char32_t codePoint) {
+        auto [keysym, character] = symbolFor(codePoint);
+        if (!keysym && !character)
+            return true;
+        if (layoutStroke(keysym, character))
+            return true;
+        if (character)
+            keysym = KeySymbols::keysymForCodePoint(character);
+        if (keysym && seen.insert(keysym).second)
+            needed.push_back(keysym);
+        return true;
+    });
+    std::vector<quint8> rows;
+    for (quint32 keysym : needed) {
+        if (m_bound.count(keysym))
+            continue;
+        // Only free slots here: taking a slot from a character of an earlier job waits
+        // for the target, which bindSpare() does when it must.
+        const std::optional<size_t> slot = freeSlot();
+        if (!slot)
+            break;
+        m_slots[*slot].keysym = keysym;
+        m_slots[*slot].lastUsed = {};
+        m_bound[keysym] = *slot;
+        if (std::find(rows.begin(), rows.end(), m_slots[*slot].keycode) == rows.end())
+            rows.push_back(m_slots[*slot].keycode);
+    }
+    if (rows.empty())
+        return;
+    // No round trip: the server takes the mapping change before the keys that follow it
+    // on this connection.
+    m_jobMappingChanges = writeRows(rows);
+}
+
+// A slot no character holds. A spare's two levels are filled together (when Shift is ours
+// to press), so a job's characters take half as many key codes and targets get half as
+// many mapping changes, each of which some of them answer by reading the whole keymap
+// again. Giving a spare a second character leaves its first where it was, which is safe
+// however far behind the target is.
+std::optional<size_t> X11KeySynth::freeSlot() const
+{
+    const bool shiftLevel = !m_modifiersStuck && m_shiftKeycode && !m_held.count(m_shiftKeycode);
+    const size_t half = m_slots.size() / 2; // level 0 of each spare, then level 1 in the same order
+    if (shiftLevel) {
+        // A spare that already carries one character first.
+        for (size_t i = 0; i < half; ++i)
+            if (m_slots[i].keysym && !m_slots[i + half].keysym)
+                return i + half;
+    }
+    for (size_t i = 0; i < half; ++i) {
+        if (!m_slots[i].keysym && (shiftLevel || !m_slots[i + half].keysym))
+            return i;
+    }
+    return std::nullopt;
+}
+
+// The symbols of a spare key code as this job has bound it. With one character per
+// spare, both levels carry it, so a Shift the user holds changes nothing.
+std::vector<quint32> X11KeySynth::rowOf(quint8 keycode) const
+{
+    quint32 levels[2] = {0, 0};
+    for (const Slot& slot : m_slots) {
+        if (slot.keycode == keycode)
+            levels[slot.level] = slot.keysym;
+    }
+    if (!levels[1])
+        levels[1] = levels[0];
+    if (!levels[0])
+        levels[0] = levels[1];
+    return {levels[0], levels[1]};
+}
+
+int X11KeySynth::writeRows(const std::vector<quint8>& keycodes)
+{
+    int changes = 0;
+    std::vector<quint8> sorted = keycodes;
+    std::sort(sorted.begin(), sorted.end());
+    Display* display = m_connection->display();
+    for (size_t i = 0; i < sorted.size();) {
+        size_t j = i + 1;
+        while (j < sorted.size() && sorted[j] == sorted[j - 1] + 1)
+            ++j;
+        std::vector<KeySym> symbols;
+        for (size_t k = i; k < j; ++k) {
+            for (quint32 keysym : rowOf(sorted[k]))
+                symbols.push_back(KeySym(keysym));
+            m_touched.insert(sorted[k]);
+        }
+        XChangeKeyboardMapping(display, sorted[i], 2, symbols.data(), int(j - i));
+        ++changes;
+        i = j;
+    }
+    return changes;
 }
 
 bool X11KeySynth::pressKey(Key key)
@@ -218,111 +489,97 @@ bool X11KeySynth::typeText(const QString& units)
     if (!m_inJob)
         return false;
     bool ok = true;
-    for (qsizetype i = 0; i < units.size(); ++i) {
-        char32_t codePoint = units.at(i).unicode();
-        if (QChar::isHighSurrogate(codePoint)) {
-            if (i + 1 >= units.size() || !units.at(i + 1).isLowSurrogate())
-                continue;
-            codePoint = QChar::surrogateToUcs4(units.at(i), units.at(i + 1));
-            ++i;
-        } else if (QChar::isLowSurrogate(codePoint)) {
-            continue;
-        }
-        quint32 keysym = 0;
-        switch (codePoint) {
-        case U'\r':
-        case U'\n':
-            keysym = XKB_KEY_Return;
-            break;
-        case U'\t':
-            keysym = XKB_KEY_Tab;
-            break;
-        case U'\b':
-            keysym = XKB_KEY_BackSpace;
-            break;
-        default:
-            if (codePoint < 0x20 || codePoint == 0x7f)
-                continue;
-            break;
-        }
-        ok = (keysym ? typeKeysym(keysym, 0) : typeKeysym(0, codePoint)) && ok;
-        if (m_connection->isLost())
-            return false;
-    }
-    return ok;
+    forEachCodePoint(units, [&](char32_t codePoint) {
+        const auto [keysym, character] = symbolFor(codePoint);
+        if (!keysym && !character)
+            return true;
+        ok = typeKeysym(keysym, character) && ok;
+        return !m_connection->isLost();
+    });
+    return ok && !m_connection->isLost();
 }
 
 bool X11KeySynth::typeKeysym(quint32 keysym, char32_t codePoint)
 {
-    if (codePoint) {
-        const auto it = m_characters.find(codePoint);
-        if (it != m_characters.end())
-            return strike(it->second);
+    if (const std::optional<Stroke> stroke = layoutStroke(keysym, codePoint))
+        return strike(*stroke);
+    if (codePoint)
         keysym = KeySymbols::keysymForCodePoint(codePoint);
-    } else {
-        const auto it = m_keysyms.find(keysym);
-        if (it != m_keysyms.end())
-            return strike(it->second);
-    }
     if (!keysym)
         return false;
-    const std::optional<quint8> spare = bindSpare(keysym);
+    const std::optional<Stroke> spare = bindSpare(keysym);
     if (!spare)
         return false;
-    const bool ok = strike(Stroke{*spare, false});
+    const bool ok = strike(*spare);
     m_slots[m_bound[keysym]].lastUsed = m_lastKey;
     return ok;
 }
 
+// A job's strokes are not flushed one by one: they go to the server together when the
+// job ends (or when the buffer fills, or before a wait), so the server takes them in one
+// go and another client's keys fall before or after the job, not inside it, whatever the
+// scheduler does to this thread meanwhile.
 bool X11KeySynth::strike(const Stroke& stroke)
 {
     Display* display = m_connection->display();
     const bool shift = stroke.shift && m_shiftKeycode;
     if (stroke.shift && !shift)
         return false;
-    auto send = [&](unsigned keycode, bool press) {
-        XTestFakeKeyEvent(display, keycode, press ? True : False, CurrentTime);
-        XFlush(display);
-    };
     if (shift)
-        send(m_shiftKeycode, true);
-    send(stroke.keycode, true);
-    send(stroke.keycode, false);
+        XTestFakeKeyEvent(display, m_shiftKeycode, True, CurrentTime);
+    XTestFakeKeyEvent(display, stroke.keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display, stroke.keycode, False, CurrentTime);
     if (shift)
-        send(m_shiftKeycode, false);
+        XTestFakeKeyEvent(display, m_shiftKeycode, False, CurrentTime);
     m_lastKey = Clock::now();
     return !m_connection->isLost();
 }
 
-std::optional<quint8> X11KeySynth::bindSpare(quint32 keysym)
+void X11KeySynth::flush()
 {
+    if (m_connection && !m_connection->isLost())
+        XFlush(m_connection->display());
+}
+
+std::optional<X11KeySynth::Stroke> X11KeySynth::bindSpare(quint32 keysym)
+{
+    auto strokeOf = [this](size_t i) -> std::optional<Stroke> {
+        const Slot& slot = m_slots[i];
+        // With a Shift the user holds on another device, the Shift level is out of reach.
+        if (slot.level == 1 && (m_modifiersStuck || !m_shiftKeycode))
+            return std::nullopt;
+        if (slot.level == 0 && m_modifiersStuck && m_slots[i + m_slots.size() / 2].keysym)
+            return std::nullopt;
+        return Stroke{slot.keycode, slot.level == 1};
+    };
     const auto bound = m_bound.find(keysym);
-    if (bound != m_bound.end())
-        return m_slots[bound->second].keycode;
-    if (m_slots.empty())
-        return std::nullopt;
-    size_t index = 0;
-    if (m_nextFresh < m_slots.size()) {
-        index = m_nextFresh++;
-    } else {
-        // Every spare holds a character of this job: take the one idle longest, once the
-        // target has surely looked its last key up.
-        index =
-            size_t(std::min_element(m_slots.begin(), m_slots.end(),
-                                    [](const Slot& a, const Slot& b) { return a.lastUsed < b.lastUsed; }) -
-                   m_slots.begin());
-        waitUntil(m_slots[index].lastUsed + std::chrono::milliseconds(std::max(50, m_options.reuseDelayMs)));
-        m_bound.erase(m_slots[index].keysym);
+    if (bound != m_bound.end()) {
+        if (const auto stroke = strokeOf(bound->second))
+            return stroke;
+        m_bound.erase(bound); // rebound below on a first level
     }
-    Slot& slot = m_slots[index];
-    Display* display = m_connection->display();
-    // Both levels, so a Shift the user presses meanwhile changes nothing.
-    KeySym symbols[2] = {KeySym(keysym), KeySym(keysym)};
-    XChangeKeyboardMapping(display, slot.keycode, 2, symbols, 1);
-    XSync(display, False);
+    std::optional<size_t> index = freeSlot();
+    if (!index) {
+        // Every usable slot holds a character: take the one idle longest, once the target
+        // has surely looked its last key up (see restoreDelayMs).
+        for (size_t i = 0; i < m_slots.size(); ++i) {
+            if (!strokeOf(i))
+                continue;
+            if (!index || m_slots[i].lastUsed < m_slots[*index].lastUsed)
+                index = i;
+        }
+        if (!index)
+            return std::nullopt;
+        flush();
+        waitUntil(m_slots[*index].lastUsed + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
+        if (m_bound.count(m_slots[*index].keysym) && m_bound[m_slots[*index].keysym] == *index)
+            m_bound.erase(m_slots[*index].keysym);
+    }
+    Slot& slot = m_slots[*index];
     slot.keysym = keysym;
-    m_bound[keysym] = index;
-    return slot.keycode;
+    m_bound[keysym] = *index;
+    writeRows({slot.keycode});
+    return strokeOf(*index);
 }
 
 void X11KeySynth::waitUntil(Clock::time_point when)
@@ -335,20 +592,21 @@ void X11KeySynth::waitUntil(Clock::time_point when)
 
 void X11KeySynth::restoreSpares()
 {
-    if (m_nextFresh == 0)
+    if (m_touched.empty())
         return;
+    flush();
     waitUntil(m_lastKey + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
-    Display* display = m_connection->display();
-    KeySym none[2] = {NoSymbol, NoSymbol};
-    for (size_t i = 0; i < m_nextFresh && i < m_slots.size(); ++i) {
-        XChangeKeyboardMapping(display, m_slots[i].keycode, 2, none, 1);
-        m_slots[i].keysym = 0;
-    }
+    for (Slot& slot : m_slots)
+        slot.keysym = 0;
+    std::vector<quint8> rows(m_touched.begin(), m_touched.end());
+    writeRows(rows);
+    m_touched.clear();
     m_bound.clear();
-    m_nextFresh = 0;
-    XSync(display, False);
+    XSync(m_connection->display(), False);
 }
 
+// The bindings stay for the next job (no mapping change at all when it needs the same
+// characters, and never a wait in front of it): settle() gives them back.
 void X11KeySynth::endJob()
 {
     if (!m_inJob)
@@ -356,10 +614,21 @@ void X11KeySynth::endJob()
     m_inJob = false;
     if (!m_connection || m_connection->isLost())
         return;
-    restoreSpares();
     if (m_restoreCapsLock) {
         XkbLockModifiers(m_connection->display(), XkbUseCoreKbd, LockMask, LockMask);
         m_restoreCapsLock = false;
     }
     XSync(m_connection->display(), False);
+}
+
+void X11KeySynth::settle()
+{
+    if (m_inJob)
+        endJob();
+    if (!m_connection || m_connection->isLost()) {
+        m_touched.clear();
+        m_bound.clear();
+        return;
+    }
+    restoreSpares();
 }

@@ -6,10 +6,12 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class Sleeper;
@@ -19,17 +21,32 @@ struct xkb_context;
 // the jobs (the connection is opened by the first job, in that thread).
 //
 // Characters on the active layout are typed by their key code, with Shift when their
-// level needs it. Any other character is bound for the job to one of the spare key
-// codes (those the layout leaves empty) and typed there; the binding is kept for the
-// rest of the job, and all bindings are undone once, when the job ends. Target
-// programs look the symbol up when they get round to the event, not when it was sent:
-// undo a binding too early and the character is lost, reuse a spare too early and a
-// wrong one arrives. So the bindings are undone `restoreDelayMs` after the job's last
-// key, and a spare is reused only `reuseDelayMs` after its own last key. 50 ms is what
-// an idle target needs; the restore waits longer by default because a busy target
-// (measured: one starved of processor time) falls further behind, and waiting there
-// costs nothing but the start of a following job, whereas the reuse wait slows the
-// typing itself.
+// level needs it. Any other character is typed on one of the spare key codes (those the
+// layout leaves empty), bound to it for the job. A job's characters are bound all at
+// once before its first key, in as few mapping changes as the spares' runs of adjacent
+// key codes allow, so a target sees one mapping change per job and never one between
+// two keys of the text; when a job needs more characters than there are spares, each
+// spare carries two, the second on its Shift level. Only a job with more distinct
+// characters than that rebinds a spare half way.
+//
+// Target programs look a key's symbol up when they get round to its event, not when it
+// was sent (Xlib even when it merely read a later mapping change off the socket): undo
+// or change a binding too early and the character is lost or swapped. So bindings stay
+// after a job, for the next one, and are undone by settle(), which the injector calls
+// once no job has come for `settleDelayMs` (a long time, since waiting costs nothing
+// there); a slot is taken from another character only `restoreDelayMs` after its last key. A spare's Shift level can be given a second character
+// at any time, since its first stays where it was.
+//
+// What the user's own hands do must not change the text. A key the user is still
+// holding (the trigger's last key, say) cannot be pressed again: the server takes the
+// second press of a key that is down as nothing new, and targets lose the character.
+// Such a character goes through a spare key code too. A modifier the user holds on
+// another input device (a real keyboard; XTEST only releases its own presses) stays in
+// force for the whole job: then every character goes through a spare, whose levels all
+// carry the same symbol, so Shift or AltGr changes nothing.
+//
+// The layout is read once and again only when it changes (new keyboard, another
+// client's mapping change, another group), so a job starts without a keymap download.
 //
 // Spare key codes are taken from the top of the range down: automation tools bind
 // the lowest empty key codes, and a few of those are left to them.
@@ -38,8 +55,8 @@ class X11KeySynth : public KeySynth
   public:
     struct Options
     {
-        int restoreDelayMs = 150;
-        int reuseDelayMs = 50;
+        int restoreDelayMs = 150; // a slot is given another character this long after its last key
+        int settleDelayMs = 1000; // bindings are undone once no job has come for this long
         int sparesLeftToOthers = 4;
         int poolLimit = 0; // 0: every spare key code the layout leaves
     };
@@ -48,12 +65,18 @@ class X11KeySynth : public KeySynth
                 Options options);
     ~X11KeySynth() override;
 
-    bool beginJob() override;
+    using KeySynth::beginJob;
+    bool beginJob(const QString& jobText) override;
     bool pressKey(Key key) override;
     bool typeText(const QString& units) override;
     void endJob() override;
+    int settleDelayMs() const override { return std::max(m_options.settleDelayMs, m_options.restoreDelayMs); }
+    void settle() override;
 
-    int poolSize() const { return int(m_slots.size()); }
+    // Spare key codes available to a job.
+    int poolSize() const { return int(m_spares.size()); }
+    // Keyboard mapping changes the last job made before its first key (diagnostics).
+    int lastJobMappingChanges() const { return m_jobMappingChanges; }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -62,21 +85,31 @@ class X11KeySynth : public KeySynth
         quint8 keycode = 0;
         bool shift = false;
     };
+    // One level of one spare key code.
     struct Slot
     {
         quint8 keycode = 0;
+        quint8 level = 0;
         quint32 keysym = 0;
         Clock::time_point lastUsed{};
     };
 
     bool connect();
+    bool layoutChanged();
     bool loadLayout();
-    void releaseHeldModifiers();
+    bool releaseHeldModifiers();
+    void readJobState(struct _XkbStateRec& state);
+    void bindUpFront(const QString& jobText);
     bool typeKeysym(quint32 keysym, char32_t codePoint);
+    std::optional<Stroke> layoutStroke(quint32 keysym, char32_t codePoint) const;
     bool strike(const Stroke& stroke);
-    std::optional<quint8> bindSpare(quint32 keysym);
+    std::optional<Stroke> bindSpare(quint32 keysym);
+    std::optional<size_t> freeSlot() const;
+    int writeRows(const std::vector<quint8>& keycodes);
+    std::vector<quint32> rowOf(quint8 keycode) const;
     void waitUntil(Clock::time_point when);
     void restoreSpares();
+    void flush();
 
     QByteArray m_displayName;
     std::shared_ptr<InjectorIdentity> m_identity;
@@ -85,13 +118,21 @@ class X11KeySynth : public KeySynth
     std::unique_ptr<X11Connection> m_connection;
     xkb_context* m_context = nullptr;
     int m_xkbDevice = -1;
+    int m_xkbEventBase = -1;
+    bool m_layoutLoaded = false;
+    int m_layoutGroup = -1;
 
     std::unordered_map<char32_t, Stroke> m_characters;
     std::unordered_map<quint32, Stroke> m_keysyms;
     quint8 m_shiftKeycode = 0;
-    std::vector<Slot> m_slots;
+    std::vector<quint8> m_spares;      // spare key codes, highest first
+    std::vector<Slot> m_slots;         // this job's levels of them
     std::unordered_map<quint32, size_t> m_bound; // keysym → slot, for this job
-    size_t m_nextFresh = 0;
+    std::unordered_set<quint8> m_touched;        // spare key codes this job rebound
+    std::unordered_set<quint8> m_held;           // key codes down when the job began
+    bool m_modifiersStuck = false;
+    unsigned m_levelModifiers = 0;
+    int m_jobMappingChanges = 0;
     Clock::time_point m_lastKey{};
     bool m_inJob = false;
     bool m_restoreCapsLock = false;
