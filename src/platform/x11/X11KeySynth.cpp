@@ -481,7 +481,9 @@ bool X11KeySynth::pressKey(Key key)
     const quint32 keysym = KeySymbols::keysymForKey(key);
     if (!keysym)
         return false;
-    return typeKeysym(keysym, 0);
+    const bool ok = typeKeysym(keysym, 0);
+    flush();
+    return ok && !m_connection->isLost();
 }
 
 bool X11KeySynth::typeText(const QString& units)
@@ -496,6 +498,7 @@ bool X11KeySynth::typeText(const QString& units)
         ok = typeKeysym(keysym, character) && ok;
         return !m_connection->isLost();
     });
+    flush();
     return ok && !m_connection->isLost();
 }
 
@@ -515,10 +518,9 @@ bool X11KeySynth::typeKeysym(quint32 keysym, char32_t codePoint)
     return ok;
 }
 
-// A job's strokes are not flushed one by one: they go to the server together when the
-// job ends (or when the buffer fills, or before a wait), so the server takes them in one
-// go and another client's keys fall before or after the job, not inside it, whatever the
-// scheduler does to this thread meanwhile.
+// A call's strokes are not flushed one by one: they go to the server in one write when
+// the call ends, so the server takes them together and another client's keys fall
+// between calls, never inside a stroke; the job's calls follow each other with no wait.
 bool X11KeySynth::strike(const Stroke& stroke)
 {
     Display* display = m_connection->display();
