@@ -4,8 +4,10 @@
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
+#include "app/UpdaterController.h"
 #include "model/SettingsStore.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,6 +66,7 @@ class tst_OnboardingOnX11 : public QObject
     void init();
     void cleanup();
     void firstLaunchWalksThroughTheTour();
+    void updateOutcomesOnScreen();
 
   private:
     void writeFile(const QString& relative, const QByteArray& bytes);
@@ -173,6 +176,33 @@ void tst_OnboardingOnX11::firstLaunchWalksThroughTheTour()
     const QByteArray stored = snippets.readAll();
     QVERIFY2(stored.contains("\";mine\""), stored.constData());
     QVERIFY2(stored.contains("\"MINE\""), stored.constData());
+}
+
+void tst_OnboardingOnX11::updateOutcomesOnScreen()
+{
+    // The three outcomes of "Check for Updates…", drawn for review.
+    UpdateCheckResult newer;
+    newer.kind = UpdateCheckResult::Kind::updateAvailable;
+    newer.currentVersion = QStringLiteral("0.1.0");
+    newer.latestVersion = QStringLiteral("0.2.0");
+    newer.releasePage = QUrl(QStringLiteral("https://quenvil.example/releases/0.2.0"));
+    UpdateCheckResult same = newer;
+    same.kind = UpdateCheckResult::Kind::upToDate;
+    same.latestVersion = same.currentVersion;
+    const UpdateCheckResult failed =
+        UpdateCheckResult::failure(QStringLiteral("The update server did not answer within 15 seconds."), "0.1.0");
+    const QList<std::pair<UpdateCheckResult, QString>> outcomes = {
+        {newer, QStringLiteral("update-newer.png")},
+        {same, QStringLiteral("update-up-to-date.png")},
+        {failed, QStringLiteral("update-error.png")},
+    };
+    for (const auto& [result, file] : outcomes) {
+        std::unique_ptr<QDialog> dialog(UpdaterController::makeOutcomeDialog(result, {}));
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QTest::qWait(200);
+        QVERIFY(dialog->grab().save(QDir(QCoreApplication::applicationDirPath()).filePath(file)));
+    }
 }
 
 QUENVIL_X11_TEST_MAIN(tst_OnboardingOnX11)
