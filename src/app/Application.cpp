@@ -13,7 +13,6 @@
 #include "ai/PhraseTemplates.h"
 #include "ai/ToneProfile.h"
 #include "app/InlineSearchController.h"
-#include "app/OnboardingView.h"
 #include "app/InlineSearchWindowFrame.h"
 #include "app/OnboardingView.h"
 #include "app/QuickCaptureController.h"
