@@ -34,6 +34,7 @@
 #include "engine/SuggestionPopup.h"
 #include "model/AppState.h"
 #include "model/BackupManager.h"
+#include "model/DailyBackup.h"
 #include "platform/linux/AtSpiCaretLocator.h"
 #include "platform/linux/AtSpiFocusTracker.h"
 #include "platform/linux/AtSpiPasswordWatcher.h"
@@ -477,6 +478,20 @@ void Application::start()
 void Application::setUpNotifications()
 {
     Notifier::setService(m_notifications.get());
+    // A data file that could not be read in full, or not saved, is said once, in plain words.
+    for (const AppState::StoreNotice& notice : m_state->notices())
+        postStoreNotice(notice);
+    connect(m_state.get(), &AppState::noticeAdded, this, &Application::postStoreNotice);
+}
+
+void Application::postStoreNotice(const AppState::StoreNotice& notice)
+{
+    NotificationService::Notification n;
+    n.identifier = QGuiApplication::desktopFileName() + QStringLiteral(".file.") + notice.file;
+    n.title = QStringLiteral("Quenvil: ") + notice.file;
+    n.body = notice.message;
+    n.sound = false;
+    m_notifications->post(n);
 }
 
 bool Application::checkTrust()
@@ -496,7 +511,10 @@ void Application::startEventTap()
 
 void Application::backupIfNeeded()
 {
-    BackupManager::backupIfNeeded();
+    // Today's backup if it is missing, then one each time the date changes while
+    // Quenvil stays up.
+    m_backups = std::make_unique<DailyBackup>();
+    m_backups->start();
 }
 
 void Application::registerSearchHotKey()
@@ -523,11 +541,11 @@ void Application::scheduleWindowDecision(bool trusted, bool firstLaunch)
 {
     QTimer::singleShot(300, this, [this, trusted, firstLaunch] {
         const bool tray = QSystemTrayIcon::isSystemTrayAvailable();
-        if (decideWindow(trusted, firstLaunch, tray) == WindowDecision::close) {
-            if (m_window)
-                m_window->close();
+        // The window is made only when something asks for it, so on the "close" branch any
+        // window that exists was asked for in these 0.3 s (a second start, the menu): the
+        // user's request wins over the launch's tidying up.
+        if (decideWindow(trusted, firstLaunch, tray) == WindowDecision::close)
             return;
-        }
         showMainWindow();
     });
 }

@@ -2,6 +2,7 @@
 
 #include "app/LaunchSequence.h"
 #include "app/MenuContent.h"
+#include "model/AppState.h"
 #include "app/SettingsWindow.h"
 
 #include <QObject>
@@ -13,12 +14,12 @@
 class AIRewriteController;
 class AIService;
 class AIVetter;
-class AppState;
 class AtSpiCaretLocator;
 class AtSpiFocusTracker;
 class AtSpiPasswordWatcher;
 class AtSpiSelectedText;
 class CandidateVetting;
+class DailyBackup;
 class CanberraSoundOutput;
 class ContentRenderer;
 class DBusNotificationService;
@@ -81,6 +82,7 @@ class Application : public QObject, private LaunchSteps
     void fillMenu(QMenu& menu);
     void insertLastExpansionWhenKeyboardFree();
     void ensureMainWindow();
+    void postStoreNotice(const AppState::StoreNotice& notice);
 
     // Launch steps.
     void setUpNotifications() override;
@@ -128,6 +130,7 @@ class Application : public QObject, private LaunchSteps
     std::unique_ptr<QuickCaptureController> m_capture;
     std::unique_ptr<UpdaterController> m_updater;
     std::unique_ptr<EventTap> m_tap;
+    std::unique_ptr<DailyBackup> m_backups;
     std::unique_ptr<QMenu> m_trayMenu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QPointer<SettingsWindow> m_window;

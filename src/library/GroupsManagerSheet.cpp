@@ -128,7 +128,12 @@ GroupEditorRow::GroupEditorRow(AppState& state, const QUuid& groupID, QWidget* p
     // activated: re-picking the shown scope writes nothing (update skips an unchanged group).
     connect(m_scope, &QComboBox::activated, this, [this](int index) {
         const auto mode = AppScopeMode(m_scope->itemData(index).toInt());
-        GroupEdits::update(m_state, m_groupID, [&](SnippetGroup& g) { g.appMode = mode; });
+        // A scope the user picks replaces one written by a newer version that this one did
+        // not understand (such a group fires nowhere until then).
+        GroupEdits::update(m_state, m_groupID, [&](SnippetGroup& g) {
+            g.appMode = mode;
+            g.unrecognisedAppMode.reset();
+        });
     });
     connect(m_delete, &QAbstractButton::clicked, this, [this] {
         // Deleting removes this row: let the click finish first.
@@ -193,7 +198,8 @@ void GroupEditorRow::refresh()
     setTextKeepingCaret(m_prefix, group->triggerPrefix);
     {
         const QSignalBlocker blocker(m_scope);
-        m_scope->setCurrentIndex(m_scope->findData(int(group->appMode)));
+        // A scope this version does not understand is shown as no choice, never as "all".
+        m_scope->setCurrentIndex(group->scopeUnderstood() ? m_scope->findData(int(group->appMode)) : -1);
     }
     const auto prefix = GroupEdits::prefixSentence(group->triggerPrefix);
     m_prefixSentence->setVisible(prefix.has_value());

@@ -177,8 +177,10 @@ SettingsRootView::SettingsRootView(AppState& state, LearningEngine* learning, QW
     if (m_learning) {
         connect(m_learning, &LearningEngine::suggestionCountChanged, this, &SettingsRootView::refreshBadge);
     }
+    connect(&m_state, &AppState::noticeAdded, this, &SettingsRootView::refreshNotices);
     refreshStatus();
     refreshBadge();
+    refreshNotices();
 }
 
 SettingsRootView::~SettingsRootView()
@@ -236,6 +238,10 @@ QWidget* SettingsRootView::buildSidebar()
     line->addWidget(m_statusLabel);
     line->addStretch();
     status->addLayout(line);
+    m_notices = makeThemedLabel(QString(), Theme::systemFont(10.5), Theme::amber(), bar);
+    m_notices->setWordWrap(true);
+    m_notices->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status->addWidget(m_notices);
     auto* stats = new QVBoxLayout;
     stats->setSpacing(3);
     for (int i = 0; i < 4; ++i) {
@@ -338,6 +344,20 @@ void SettingsRootView::refreshStatus()
         m_statValues[i]->setText(lines[i].value);
         m_statLabels[i]->setText(lines[i].label);
     }
+}
+
+void SettingsRootView::refreshNotices()
+{
+    QStringList lines;
+    for (const AppState::StoreNotice& notice : m_state.notices())
+        lines << notice.message;
+    m_notices->setText(lines.join(QLatin1Char('\n')));
+    m_notices->setVisible(!lines.isEmpty());
+}
+
+QString SettingsRootView::noticesText() const
+{
+    return m_notices->text();
 }
 
 void SettingsRootView::refreshBadge()

@@ -50,6 +50,8 @@ class SettingsRootView : public QWidget
 
     int badge(SettingsTab tab) const;
     QString statusText() const;
+    // What the store had to say about its files (kept copies, skipped records, failed saves).
+    QString noticesText() const;
     QStringList statLineTexts() const;
     QDialog* onboardingSheet() const { return m_sheet; }
 
@@ -63,6 +65,7 @@ class SettingsRootView : public QWidget
     QWidget* buildSidebar();
     void refreshStatus();
     void refreshBadge();
+    void refreshNotices();
     void syncOnboarding();
     QWidget* placeholderPage(SettingsTab tab);
 
@@ -77,6 +80,7 @@ class SettingsRootView : public QWidget
     QHash<SettingsTab, SidebarItem*> m_items;
     QWidget* m_statusDot = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QLabel* m_notices = nullptr;
     QList<QLabel*> m_statValues;
     QList<QLabel*> m_statLabels;
     QPointer<QDialog> m_sheet;

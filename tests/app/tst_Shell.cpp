@@ -86,6 +86,7 @@ class tst_Shell : public QObject
     void onboardingSheetFollowsTheFlag_data();
     void onboardingSheetFollowsTheFlag();
     void tabsKeepTheirPages();
+    void sidebarSaysWhatTheStoreKept();
     void everySymbolIsDrawn();
     void secondInstanceAsksTheFirst();
 };
@@ -453,6 +454,19 @@ void tst_Shell::tabsKeepTheirPages()
     QCOMPARE(made, (QList<SettingsTab>{SettingsTab::snippets, SettingsTab::general}));
     QCOMPARE(SettingsTabs::fromRawValue(QStringLiteral("corrections")), SettingsTab::corrections);
     QVERIFY(!SettingsTabs::fromRawValue(QStringLiteral("Snippets")));
+}
+
+void tst_Shell::sidebarSaysWhatTheStoreKept()
+{
+    TestHome home;
+    QDir().mkpath(home.dataDir());
+    TestHome::writeFile(home.dataFile(QStringLiteral("snippets.json")),
+                        R"([{"trigger": ";a", "content": "A"}, {"trigger": 5, "content": "<b>x</b>"}])");
+    AppState state(home.storeOptions());
+    QCOMPARE(state.notices().size(), 1);
+    SettingsRootView root(state, nullptr);
+    QCOMPARE(root.noticesText(), state.notices().first().message);
+    QVERIFY(root.noticesText().contains(QLatin1String("snippets.json")));
 }
 
 void tst_Shell::everySymbolIsDrawn()
