@@ -2,6 +2,7 @@
 
 #include "library/SnippetEditorLogic.h"
 #include "model/AppState.h"
+#include "model/Text.h"
 
 OnboardingFlow::OnboardingFlow(AppState& state) : m_state(state)
 {
@@ -48,14 +49,7 @@ void OnboardingFlow::expansionsChanged(qint64 value)
 
 QString OnboardingFlow::trimmedTrigger(const QString& trigger)
 {
-    qsizetype start = 0;
-    qsizetype end = trigger.size();
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (start < end && blank(trigger[start]))
-        ++start;
-    while (end > start && blank(trigger[end - 1]))
-        --end;
-    return trigger.mid(start, end - start);
+    return Text::trimSpacesAndTabs(trigger);
 }
 
 bool OnboardingFlow::triggerConflict() const
@@ -74,18 +68,11 @@ bool OnboardingFlow::createSnippetAndFinish()
 {
     if (!snippetValid())
         return false;
+    // A new record's defaults are those of a plain text snippet: enabled, keeps its
+    // delimiter, no group.
     Snippet s;
-    s.id = QUuid::createUuid();
     s.trigger = trimmedTrigger(m_newTrigger);
     s.content = m_newContent;
-    s.enabled = true;
-    s.ignoreCase = false;
-    s.adaptCase = false;
-    s.wholeWord = false;
-    s.keepDelimiter = true;
-    s.learned = false;
-    s.kind = SnippetKind::text;
-    s.groupID.reset();
     m_state.addSnippets({s});
     finish();
     return true;

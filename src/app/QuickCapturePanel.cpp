@@ -65,18 +65,10 @@ std::optional<Snippet> QuickCaptureRules::snippetFor(const QString& trigger, con
 {
     if (!canSave(trigger, content))
         return std::nullopt;
+    // A new record's defaults are those of a plain text snippet.
     Snippet s;
-    s.id = QUuid::createUuid();
     s.trigger = trimmedTrigger(trigger);
     s.content = content;
-    s.enabled = true;
-    s.ignoreCase = false;
-    s.adaptCase = false;
-    s.wholeWord = false;
-    s.keepDelimiter = true;
-    s.learned = false;
-    s.kind = SnippetKind::text;
-    s.groupID = std::nullopt;
     return s;
 }
 

@@ -6,17 +6,8 @@ namespace SnippetEditorLogic {
 
 Snippet blankSnippet()
 {
-    Snippet s;
-    s.id = QUuid::createUuid();
-    s.enabled = true;
-    s.ignoreCase = false;
-    s.adaptCase = false;
-    s.wholeWord = false;
-    s.keepDelimiter = true;
-    s.learned = false;
-    s.kind = SnippetKind::text;
-    s.groupID.reset();
-    return s;
+    // A new record's defaults are those of a plain text snippet with a fresh id.
+    return Snippet{};
 }
 
 bool triggerConflict(const Snippet& working, const QList<Snippet>& snippets,
