@@ -2,8 +2,10 @@
 
 #include "engine/Notifier.h"
 #include "model/AppState.h"
+#include "ui/BrandTile.h"
 #include "ui/Card.h"
 #include "ui/PillButton.h"
+#include "ui/StatusDot.h"
 #include "ui/SymbolImage.h"
 #include "ui/Theme.h"
 #include "ui/ThemedLabel.h"
@@ -200,13 +202,12 @@ class ProgressDots : public QWidget
 
 namespace {
 
-// The tile with the cursor symbol on the welcome page.
-class BrandMark : public QWidget
+// The tile with the cursor symbol on the welcome page, with a soft accent glow.
+class BrandMark : public BrandTile
 {
   public:
-    explicit BrandMark(QWidget* parent) : QWidget(parent)
+    explicit BrandMark(QWidget* parent) : BrandTile(58, 14, 26, parent)
     {
-        setFixedSize(58, 58);
         auto* shadow = new QGraphicsDropShadowEffect(this);
         QColor glow = Theme::accent();
         glow.setAlphaF(0.35f);
@@ -215,40 +216,6 @@ class BrandMark : public QWidget
         shadow->setOffset(0, 6);
         setGraphicsEffect(shadow);
     }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
-        gradient.setColorAt(0, QColor::fromRgbF(0.27f, 0.62f, 1.0f));
-        gradient.setColorAt(1, Theme::accent());
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 14, 14);
-        p.fillPath(path, gradient);
-        SymbolImage::paint(p, QStringLiteral("text.cursor"), QRectF(16, 16, 26, 26), Qt::white, 700);
-    }
-};
-
-// A small filled circle.
-class Dot : public QWidget
-{
-  public:
-    Dot(int side, const QColor& color, QWidget* parent) : QWidget(parent), m_color(color) { setFixedSize(side, side); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(m_color);
-        p.drawEllipse(QRectF(rect()));
-    }
-
-  private:
-    QColor m_color;
 };
 
 // A button drawn as its bare text, without chrome.
@@ -535,7 +502,7 @@ QWidget* OnboardingView::buildPermissionPage()
     auto* waiting = new QHBoxLayout(m_waitingRow);
     waiting->setContentsMargins(0, 0, 0, 0);
     waiting->setSpacing(10);
-    waiting->addWidget(new Dot(8, Theme::amber(), m_waitingRow));
+    waiting->addWidget(new StatusDot(8, Theme::amber(), m_waitingRow));
     waiting->addWidget(
         text(QStringLiteral("Waiting for permission…"), 13, Theme::amber(), m_waitingRow, QFont::Medium));
     waiting->addStretch();

@@ -3,8 +3,10 @@
 #include "ai/LearningEngine.h"
 #include "model/AppState.h"
 #include "settings/SidebarStatus.h"
+#include "ui/BrandTile.h"
 #include "ui/PillButton.h"
 #include "ui/SectionHeader.h"
+#include "ui/StatusDot.h"
 #include "ui/SymbolImage.h"
 #include "ui/ThemedLabel.h"
 #include "ui/Theme.h"
@@ -13,7 +15,6 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStackedWidget>
@@ -96,54 +97,6 @@ class SidebarItem : public QAbstractButton
     int m_badge = 0;
 };
 
-namespace {
-
-// The 28 x 28 tile with the cursor symbol beside the name.
-class BrandTile : public QWidget
-{
-  public:
-    explicit BrandTile(QWidget* parent) : QWidget(parent) { setFixedSize(28, 28); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
-        gradient.setColorAt(0, QColor::fromRgbF(0.27f, 0.62f, 1.0f));
-        gradient.setColorAt(1, Theme::accent());
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 8, 8);
-        p.fillPath(path, gradient);
-        SymbolImage::paint(p, QStringLiteral("text.cursor"), QRectF(7.5, 7.5, 13, 13), Qt::white, 700);
-    }
-};
-
-class Dot : public QWidget
-{
-  public:
-    explicit Dot(QWidget* parent) : QWidget(parent) { setFixedSize(7, 7); }
-    void setColor(const QColor& c)
-    {
-        m_color = c;
-        update();
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(m_color);
-        p.drawEllipse(rect());
-    }
-
-  private:
-    QColor m_color;
-};
-
-} // namespace
 
 SettingsRootView::SettingsRootView(AppState& state, LearningEngine* learning, QWidget* parent)
     : QWidget(parent), m_state(state), m_learning(learning)
@@ -202,7 +155,7 @@ QWidget* SettingsRootView::buildSidebar()
     auto* brand = new QHBoxLayout;
     brand->setContentsMargins(16, 42, 16, 22);
     brand->setSpacing(9);
-    brand->addWidget(new BrandTile(bar));
+    brand->addWidget(new BrandTile(28, 8, 13, bar));
     auto* names = new QVBoxLayout;
     names->setSpacing(0);
     names->addWidget(makeThemedLabel(QStringLiteral("Quenvil"), Theme::systemFont(14, QFont::DemiBold),
@@ -232,7 +185,7 @@ QWidget* SettingsRootView::buildSidebar()
     status->setSpacing(10);
     auto* line = new QHBoxLayout;
     line->setSpacing(6);
-    m_statusDot = new Dot(bar);
+    m_statusDot = new StatusDot(7, Theme::textTertiary(), bar);
     line->addWidget(m_statusDot);
     m_statusLabel = makeThemedLabel(QString(), Theme::systemFont(11, QFont::Medium), Theme::textTertiary(), bar);
     line->addWidget(m_statusLabel);
@@ -338,7 +291,7 @@ void SettingsRootView::refreshStatus()
     QPalette palette = m_statusLabel->palette();
     palette.setColor(QPalette::WindowText, status.color);
     m_statusLabel->setPalette(palette);
-    static_cast<Dot*>(m_statusDot)->setColor(status.color);
+    m_statusDot->setColor(status.color);
     const QList<StatLineText> lines = sidebarStatLines(m_state);
     for (int i = 0; i < lines.size() && i < m_statValues.size(); ++i) {
         m_statValues[i]->setText(lines[i].value);

@@ -16,6 +16,7 @@ class QLabel;
 class QStackedWidget;
 class QVBoxLayout;
 class SidebarItem;
+class StatusDot;
 
 // The whole content of the settings window: the sidebar (brand, the four tabs, the live
 // status and counters) beside the selected page, and the host of the onboarding sheet,
@@ -78,7 +79,7 @@ class SettingsRootView : public QWidget
     QStackedWidget* m_stack = nullptr;
     QHash<SettingsTab, QWidget*> m_pages;
     QHash<SettingsTab, SidebarItem*> m_items;
-    QWidget* m_statusDot = nullptr;
+    StatusDot* m_statusDot = nullptr;
     QLabel* m_statusLabel = nullptr;
     QLabel* m_notices = nullptr;
     QList<QLabel*> m_statValues;
