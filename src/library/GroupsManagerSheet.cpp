@@ -214,19 +214,8 @@ void GroupEditorRow::refresh()
 GroupsManagerSheet::GroupsManagerSheet(AppState& state, QWidget* parent) : QDialog(parent), m_state(state)
 {
     const QString title = QStringLiteral("Snippet groups");
-    setWindowTitle(title);
-    setAccessibleName(title);
-    LibraryLook::paintBackground(this, Theme::sidebar());
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
-    auto* sheet = new QWidget(this);
-    sheet->setFixedWidth(sheetWidth);
-    outer->addWidget(sheet);
-    auto* stack = new QVBoxLayout(sheet);
-    stack->setContentsMargins(24, 24, 24, 24);
-    stack->setSpacing(16);
+    QVBoxLayout* stack = LibraryLook::sheetStack(this, title, sheetWidth);
+    QWidget* sheet = stack->parentWidget();
 
     auto* header = new QHBoxLayout;
     auto* titles = new QVBoxLayout;

@@ -48,6 +48,23 @@ void paintBackground(QWidget* widget, const QColor& color)
     widget->setPalette(Theme::darkPalette(color));
 }
 
+QVBoxLayout* sheetStack(QDialog* dialog, const QString& title, int width)
+{
+    dialog->setWindowTitle(title);
+    dialog->setAccessibleName(title);
+    paintBackground(dialog, Theme::sidebar());
+    auto* outer = new QVBoxLayout(dialog);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    auto* sheet = new QWidget(dialog);
+    sheet->setFixedWidth(width);
+    outer->addWidget(sheet);
+    auto* stack = new QVBoxLayout(sheet);
+    stack->setContentsMargins(24, 24, 24, 24);
+    stack->setSpacing(16);
+    return stack;
+}
+
 } // namespace LibraryLook
 
 SymbolView::SymbolView(const QString& symbol, qreal size, const QColor& color, QWidget* parent)

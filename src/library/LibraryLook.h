@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QDialog>
+#include <QVBoxLayout>
 #include <QColor>
 #include <QStringList>
 #include <QWidget>
@@ -22,6 +24,10 @@ const QStringList& symbolNames();
 
 // The page and sheet background.
 void paintBackground(QWidget* widget, const QColor& color);
+
+// A modal sheet's frame: its title (also its accessible name), the sheet background, and a
+// leading stack of fixed width padded 24 with 16 between items, which is returned.
+QVBoxLayout* sheetStack(QDialog* dialog, const QString& title, int width);
 
 } // namespace LibraryLook
 

@@ -64,19 +64,8 @@ SnippetEditor::SnippetEditor(AppState& state, const Snippet& snippet, bool isNew
     : QDialog(parent), m_state(state), m_snippet(snippet), m_isNew(isNew)
 {
     const QString title = isNew ? QStringLiteral("New snippet") : QStringLiteral("Edit snippet");
-    setWindowTitle(title);
-    setAccessibleName(title);
-    LibraryLook::paintBackground(this, Theme::sidebar());
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
-    auto* sheet = new QWidget(this);
-    sheet->setFixedWidth(sheetWidth);
-    outer->addWidget(sheet);
-    auto* stack = new QVBoxLayout(sheet);
-    stack->setContentsMargins(24, 24, 24, 24);
-    stack->setSpacing(16);
+    QVBoxLayout* stack = LibraryLook::sheetStack(this, title, sheetWidth);
+    QWidget* sheet = stack->parentWidget();
 
     stack->addWidget(LibraryLook::label(title, 16, Theme::textPrimary(), sheet, QFont::DemiBold));
 
