@@ -1,6 +1,7 @@
 // The running application under a private X server: the time from the last key of a
 // trigger to the last character of a 20-character expansion arriving in another
-// program's window, and the resident memory with 10,000 snippets loaded.
+// program's window, the processor time one plain keystroke costs the whole process, and
+// the resident memory with 10,000 snippets loaded.
 #include "FigureReporter.h"
 
 #include "TargetWindow.h"
@@ -11,11 +12,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -34,7 +37,7 @@ struct Session
     std::unique_ptr<TargetWindow> target;
     bool ok = false;
 
-    explicit Session(int extraSnippets)
+    explicit Session(int extraSnippets, const QByteArray& extraSettings = {})
     {
         if (!server.start())
             return;
@@ -55,7 +58,8 @@ struct Session
         QFile settings(home.path() + QStringLiteral("/config/Quenvil/settings.json"));
         if (!settings.open(QIODevice::WriteOnly))
             return;
-        settings.write(R"({"soundEnabled":false,"hudEnabled":false,"spellFixEnabled":false,"didLaunchBefore":true,"didCompleteOnboarding":true})");
+        settings.write(R"({"soundEnabled":false,"hudEnabled":false,"spellFixEnabled":false,)" + extraSettings +
+                       R"("didLaunchBefore":true,"didCompleteOnboarding":true})");
         settings.close();
 
         target = std::make_unique<TargetWindow>();
@@ -131,6 +135,63 @@ void e2eExpand20(benchmark::State& state)
     state.counters["e2e_expand20_floor_ms"] = kFloorMs;
 }
 
+// Processor time of every thread of a process so far, in nanoseconds (the scheduler's own
+// account, far finer than the tick-based utime and stime).
+// With `threads`, each thread's share by name (QUENVIL_BENCH_THREADS=1 prints them).
+double cpuNs(qint64 pid, QMap<QString, double>* threads = nullptr)
+{
+    double total = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(tasks.filePath(task) + QStringLiteral("/schedstat"));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const double ns = f.readAll().split(' ').first().toDouble();
+        total += ns;
+        if (threads) {
+            QFile comm(tasks.filePath(task) + QStringLiteral("/comm"));
+            comm.open(QIODevice::ReadOnly);
+            (*threads)[task + QLatin1Char(' ') + QString::fromUtf8(comm.readAll().trimmed())] += ns;
+        }
+    }
+    return total;
+}
+
+// A person typing plain words into another program, with suggestions, learning, the HUD
+// and sounds off: what each key costs the whole process, whichever thread spends it.
+void appCpuPerKey(benchmark::State& state)
+{
+    Session s(0, R"("learningEnabled":false,"inlineSuggestionsEnabled":false,)");
+    if (!s.ok) {
+        state.SkipWithError("could not start the X server, the target or the application");
+        return;
+    }
+    QString words;
+    for (int i = 0; words.size() < 1000; ++i)
+        words += QStringLiteral("lorem ipsum dolor sit amet consectetur adipiscing elit ").mid(i % 7, 40);
+    words.truncate(1000);
+    double perKey = 0;
+    for (auto _ : state) {
+        s.target->activate();
+        QThread::msleep(300);
+        QMap<QString, double> threadsBefore, threadsAfter;
+        const double before = cpuNs(s.app.processId(), &threadsBefore);
+        if (!UserInput::type(words, 6)) {
+            state.SkipWithError("xdotool failed");
+            return;
+        }
+        QThread::msleep(300);
+        perKey = (cpuNs(s.app.processId(), &threadsAfter) - before) / 1000.0 / double(words.size());
+        if (qEnvironmentVariableIsSet("QUENVIL_BENCH_THREADS")) {
+            for (auto it = threadsAfter.cbegin(); it != threadsAfter.cend(); ++it)
+                fprintf(stderr, "  %s %.1f us/key\n", qPrintable(it.key()),
+                        (it.value() - threadsBefore.value(it.key())) / 1000.0 / double(words.size()));
+        }
+        UserInput::key({QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
+    }
+    state.counters["app_cpu_per_key_us"] = perKey;
+}
+
 void appRss10k(benchmark::State& state)
 {
     Session s(10000);
@@ -147,6 +208,7 @@ void appRss10k(benchmark::State& state)
 } // namespace
 
 BENCHMARK(e2eExpand20)->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(appCpuPerKey)->Iterations(3);
 BENCHMARK(appRss10k)->Iterations(1);
 
 int main(int argc, char** argv)

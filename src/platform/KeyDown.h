@@ -8,7 +8,7 @@
 // One key press as the keystroke monitor saw it: the logical key, the modifiers held,
 // the text the press produced on the active layout (after Shift, Caps Lock, AltGr and
 // dead-key composition; empty for keys that type nothing, such as a dead key itself),
-// whether the key is auto-repeating, and the server time in milliseconds.
+// and the server time in milliseconds. A held key's auto-repeat arrives as more presses.
 //
 // Modifier-only presses (Shift, Control, …) are not key downs. Shift+Tab arrives as
 // Tab with Shift set; Ctrl+BackSpace and Alt+BackSpace arrive as Backspace with those
@@ -18,7 +18,6 @@ struct KeyDown
     Key key = Key::Other;
     Modifiers modifiers;
     QString text;
-    bool autoRepeat = false;
     quint32 time = 0;
 
     // Control, Super, Alt or Meta held: the press is a command, not typing. AltGr,

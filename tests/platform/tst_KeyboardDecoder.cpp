@@ -203,20 +203,6 @@ class tst_KeyboardDecoder : public QObject
         QCOMPARE(decoder.decode(RecordedKey{true, kE, 0, 5})->text, QStringLiteral("e"));
     }
 
-    void autoRepeat()
-    {
-        KeyboardDecoder decoder;
-        QVERIFY(decoder.setKeymapFromNames("us"));
-        QVERIFY(!decoder.decode(RecordedKey{true, kA, 0, 10})->autoRepeat);
-        // Held: presses without releases.
-        QVERIFY(decoder.decode(RecordedKey{true, kA, 0, 40})->autoRepeat);
-        QVERIFY(decoder.decode(RecordedKey{true, kA, 0, 70})->autoRepeat);
-        // Released and pressed again within the same millisecond, as a tool types: two
-        // presses, no repeat.
-        decoder.decode(RecordedKey{false, kA, 0, 90});
-        QVERIFY(!decoder.decode(RecordedKey{true, kA, 0, 90})->autoRepeat);
-    }
-
     void ownEventsByAdjacency()
     {
         KeyboardDecoder decoder;

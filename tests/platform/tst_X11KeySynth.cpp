@@ -169,6 +169,31 @@ class tst_X11KeySynth : public QObject
         QCOMPARE(UserInput::keyboardMapping(), before);
     }
 
+    // A job whose characters are not bound yet takes the slots of an earlier job's
+    // characters before its first key, not between two keys of its text (Tk, for one,
+    // would type the old character there).
+    void earlierBindingsGiveWayUpFront()
+    {
+        QVERIFY(freshTarget());
+        const QByteArray before = UserInput::keyboardMapping();
+        X11KeySynth::Options options;
+        options.poolLimit = 2;
+        options.restoreDelayMs = 60;
+        auto s = synth(options);
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("αβγδ ")}}, false));
+        QTest::qWait(100);
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("✓→←↑ ")}}, false));
+        QVERIFY(s->lastJobMappingChanges() > 0);
+        QCOMPARE(s->lastJobRebindsInText(), 0);
+        QTest::qWait(100);
+        // Half of it is still bound: only the other half moves.
+        QVERIFY(runJob(*s, {Piece{QStringLiteral("✓→αβ")}}, false));
+        QCOMPARE(s->lastJobRebindsInText(), 0);
+        QVERIFY2(m_target.waitForText(QStringLiteral("αβγδ ✓→←↑ ✓→αβ")), qPrintable(m_target.text()));
+        s->settle();
+        QCOMPARE(UserInput::keyboardMapping(), before);
+    }
+
     // Whatever the user's hands do, the text arrives as asked.
     void heldShiftAndCapsLockDoNotChangeTheText()
     {

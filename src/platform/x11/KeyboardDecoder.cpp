@@ -190,21 +190,11 @@ quint32 KeyboardDecoder::overrideKeysym(quint8 keycode, quint16 state) const
 
 std::optional<KeyDown> KeyboardDecoder::decode(const RecordedKey& event)
 {
-    if (!event.press) {
-        m_down.reset(event.keycode);
-        return std::nullopt;
-    }
-    // Auto-repeat: the server repeats a held key as presses without releases. (A release
-    // and a press at the same instant is no sign of it: automation tools type a key code
-    // twice within one millisecond.)
-    const bool repeat = m_down.test(event.keycode);
-    m_down.set(event.keycode);
-    if (!m_state)
+    if (!event.press || !m_state)
         return std::nullopt;
 
     KeyDown down;
     down.modifiers = modifiersFor(event.state);
-    down.autoRepeat = repeat;
     down.time = event.time;
 
     quint32 keysym = 0;
@@ -251,7 +241,6 @@ std::optional<KeyDown> KeyboardDecoder::decode(const RecordedKey& event)
 
 void KeyboardDecoder::resetTransientState()
 {
-    m_down.reset();
     if (m_compose)
         xkb_compose_state_reset(m_compose);
 }

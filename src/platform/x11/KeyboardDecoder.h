@@ -82,5 +82,4 @@ class KeyboardDecoder
     std::array<Modifiers, 8> m_realModifier{};
     std::array<std::vector<quint32>, 256> m_override;
     std::bitset<256> m_hasOverride;
-    std::bitset<256> m_down;
 };

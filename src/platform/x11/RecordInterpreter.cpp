@@ -64,7 +64,8 @@ RecordOutcome RecordInterpreter::feed(const RecordItem& item)
             const quint8 type = item.data[0] & 0x7f;
             if (type == m_previousType && item.data[1] == m_previousDetail) {
                 ++m_ownSkipped;
-                // Still a key state change: keep held-key tracking honest.
+                // Still fed to the decoder: a dead key the user typed composes with our
+                // key in the target, so the decoder's composition must see it too.
                 if (type == kKeyPress || type == kKeyRelease)
                     m_decoder.decode(
                         RecordedKey{type == kKeyPress, item.data[1], card16(item, 28), card32(item, 4)});

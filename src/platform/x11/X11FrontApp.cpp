@@ -162,7 +162,9 @@ bool X11FrontApp::isOwnProcess() const
 {
     if (!m_ewmh)
         refresh(false);
-    return m_window != 0 && m_pid == qint64(getpid());
+    // Asked on every key press: the process id is read once.
+    static const qint64 own = qint64(getpid());
+    return m_window != 0 && m_pid == own;
 }
 
 bool X11FrontApp::activate(quint64 window, quint32 time)

@@ -66,6 +66,63 @@ std::vector<int> keyboardDevices(Display* display)
     return ids;
 }
 
+// What the context records, for all clients: device events (key presses and button
+// presses, not releases: nothing needs them, and each would wake us on its own, a release
+// coming long after its press); keyboard mapping changes; keyboard grabs with the reply
+// that says whether they took; clients going away.
+//
+// The FakeInputs that tell our own events from the user's are recorded for the injector's
+// connection alone (`injector`): other clients' would only wake us once more per key they
+// type, and their events are the user's anyway. That registration replaces the one the
+// connection had as one of all clients, so it repeats the requests it must not lose; it
+// has no device events, which would then be recorded twice.
+struct RecordRanges
+{
+    XRecordRange* ranges[3] = {};
+    int count = 0;
+
+    RecordRanges(const RecordInterpreter::Opcodes& opcodes, bool injector)
+    {
+        const int wanted = injector ? 1 : 2 + (opcodes.xinput >= 0 ? 1 : 0);
+        for (int i = 0; i < wanted; ++i) {
+            if (!(ranges[i] = XRecordAllocRange()))
+                return;
+        }
+        if (injector) {
+            XRecordRange* r = ranges[0];
+            r->core_requests.first = r->core_requests.last = X_ChangeKeyboardMapping;
+            r->ext_requests.ext_major.first = r->ext_requests.ext_major.last = quint8(opcodes.xtest);
+            r->ext_requests.ext_minor.first = r->ext_requests.ext_minor.last = 2; // FakeInput
+            r->client_died = True;
+            count = 1;
+            return;
+        }
+        ranges[0]->device_events.first = ranges[0]->device_events.last = KeyPress;
+        ranges[0]->core_requests.first = ranges[0]->core_requests.last = X_ChangeKeyboardMapping;
+        ranges[0]->client_died = True;
+        ranges[1]->device_events.first = ranges[1]->device_events.last = ButtonPress;
+        ranges[1]->core_requests.first = X_GrabKeyboard;
+        ranges[1]->core_requests.last = X_UngrabKeyboard;
+        ranges[1]->core_replies.first = ranges[1]->core_replies.last = X_GrabKeyboard;
+        if (opcodes.xinput >= 0) {
+            XRecordRange* r = ranges[2];
+            r->ext_requests.ext_major.first = r->ext_requests.ext_major.last = quint8(opcodes.xinput);
+            r->ext_requests.ext_minor.first = 51; // XIGrabDevice
+            r->ext_requests.ext_minor.last = 52;  // XIUngrabDevice
+            r->ext_replies.ext_major.first = r->ext_replies.ext_major.last = quint8(opcodes.xinput);
+            r->ext_replies.ext_minor.first = r->ext_replies.ext_minor.last = 51;
+        }
+        count = wanted;
+    }
+    ~RecordRanges()
+    {
+        for (XRecordRange* r : ranges)
+            XFree(r);
+    }
+    RecordRanges(const RecordRanges&) = delete;
+    RecordRanges& operator=(const RecordRanges&) = delete;
+};
+
 } // namespace
 
 X11InputMonitor::X11InputMonitor(QByteArray displayName, std::shared_ptr<const InjectorIdentity> injector,
@@ -91,7 +148,9 @@ bool X11InputMonitor::start()
         return true;
     m_control = X11Connection::open(m_displayName);
     m_data = X11Connection::open(m_displayName);
-    if (!m_control || !m_data) {
+    if (m_injector)
+        m_registrar = X11Connection::open(m_displayName);
+    if (!m_control || !m_data || (m_injector && !m_registrar)) {
         teardown(true);
         return false;
     }
@@ -125,47 +184,18 @@ bool X11InputMonitor::start()
     }
     if (opcodes.xinput >= 0)
         m_interpreter->setKeyboardDevices(keyboardDevices(control));
-    m_interpreter->setOwnClients({m_control->idBase(), m_data->idBase()});
+    m_interpreter->setOwnClients(
+        {m_control->idBase(), m_data->idBase(), m_registrar ? m_registrar->idBase() : 0u});
 
-    XRecordRange* ranges[4] = {};
-    int rangeCount = 0;
-    for (XRecordRange*& range : ranges) {
-        range = XRecordAllocRange();
-        if (!range) {
-            for (XRecordRange* r : ranges)
-                XFree(r);
-            teardown(true);
-            return false;
-        }
-    }
-    // Device events: key presses and releases (releases keep auto-repeat detection
-    // right) and button presses; keyboard mapping changes; clients going away.
-    ranges[0]->device_events.first = KeyPress;
-    ranges[0]->device_events.last = ButtonPress;
-    ranges[0]->core_requests.first = X_ChangeKeyboardMapping;
-    ranges[0]->core_requests.last = X_ChangeKeyboardMapping;
-    ranges[0]->client_died = True;
-    // Keyboard grabs, with the reply that says whether they took.
-    ranges[1]->core_requests.first = X_GrabKeyboard;
-    ranges[1]->core_requests.last = X_UngrabKeyboard;
-    ranges[1]->core_replies.first = X_GrabKeyboard;
-    ranges[1]->core_replies.last = X_GrabKeyboard;
-    // Every client's FakeInput: the record that tells our own events from the user's.
-    ranges[2]->ext_requests.ext_major.first = ranges[2]->ext_requests.ext_major.last = opcodes.xtest;
-    ranges[2]->ext_requests.ext_minor.first = ranges[2]->ext_requests.ext_minor.last = 2;
-    rangeCount = 3;
-    if (opcodes.xinput >= 0) {
-        ranges[3]->ext_requests.ext_major.first = ranges[3]->ext_requests.ext_major.last = opcodes.xinput;
-        ranges[3]->ext_requests.ext_minor.first = 51; // XIGrabDevice
-        ranges[3]->ext_requests.ext_minor.last = 52;  // XIUngrabDevice
-        ranges[3]->ext_replies.ext_major.first = ranges[3]->ext_replies.ext_major.last = opcodes.xinput;
-        ranges[3]->ext_replies.ext_minor.first = ranges[3]->ext_replies.ext_minor.last = 51;
-        rangeCount = 4;
+    m_xtestOpcode = opcodes.xtest;
+    m_xinputOpcode = opcodes.xinput;
+    RecordRanges ranges(opcodes, false);
+    if (!ranges.count) {
+        teardown(true);
+        return false;
     }
     XRecordClientSpec clients = XRecordAllClients;
-    m_context = XRecordCreateContext(control, 0, &clients, 1, ranges, rangeCount);
-    for (XRecordRange* r : ranges)
-        XFree(r);
+    m_context = XRecordCreateContext(control, 0, &clients, 1, ranges.ranges, ranges.count);
     XSync(control, False);
     if (!m_context || m_control->isLost()) {
         teardown(true);
@@ -183,10 +213,35 @@ bool X11InputMonitor::start()
     m_controlNotifier = new QSocketNotifier(m_control->fd(), QSocketNotifier::Read, this);
     connect(m_controlNotifier, &QSocketNotifier::activated, this, &X11InputMonitor::readControl);
     m_running = true;
+    if (m_injector && m_registrar) {
+        QPointer<X11InputMonitor> self(this);
+        // Called on the injector's thread with the identity locked, so the monitor cannot
+        // be torn down meanwhile (teardown clears the watcher first); the registration
+        // goes through a connection of its own, so it never waits for the main thread.
+        m_injector->setWatcher([this](quint32 idBase) { recordInjector(idBase); });
+        if (const quint32 idBase = m_injector->idBase())
+            recordInjector(idBase);
+    }
     // The enable request's first replies may already sit in Xlib's buffer.
     readRecord();
     readControl();
     return m_running;
+}
+
+// Adds the injector's connection to the context, for its FakeInputs, and tells the
+// injector it may type. Called from either thread, one at a time (the identity's lock).
+void X11InputMonitor::recordInjector(quint32 idBase)
+{
+    if (!m_registrar || !m_context || !idBase)
+        return;
+    RecordRanges ranges({m_xtestOpcode, m_xinputOpcode}, true);
+    if (!ranges.count)
+        return;
+    XRecordClientSpec client = idBase;
+    m_registrar->beginErrorTrap();
+    XRecordRegisterClients(m_registrar->display(), m_context, 0, &client, 1, ranges.ranges, ranges.count);
+    if (m_registrar->endErrorTrap() == 0)
+        m_injector->recorded(idBase);
 }
 
 void X11InputMonitor::stop()
@@ -201,6 +256,10 @@ bool X11InputMonitor::connectionLost() const
 
 void X11InputMonitor::teardown(bool serverAlive)
 {
+    // First: a registration under way on the injector's thread finishes before this
+    // returns, and none starts after it.
+    if (m_injector)
+        m_injector->setWatcher({});
     m_running = false;
     m_keymapRefresh.stop();
     delete m_dataNotifier;
@@ -213,6 +272,7 @@ void X11InputMonitor::teardown(bool serverAlive)
         XSync(m_control->display(), False);
     }
     m_context = 0;
+    m_registrar.reset();
     m_data.reset();
     m_control.reset();
     m_outcomes.clear();

@@ -48,6 +48,7 @@ class X11InputMonitor : public InputMonitor
 
   private:
     void readRecord();
+    void recordInjector(quint32 idBase);
     void readControl();
     void refreshKeymap(bool newLayout);
     void drainControlLater();
@@ -61,6 +62,7 @@ class X11InputMonitor : public InputMonitor
     QPointer<SecureInput> m_secureInput;
     std::unique_ptr<X11Connection> m_control;
     std::unique_ptr<X11Connection> m_data;
+    std::unique_ptr<X11Connection> m_registrar; // adds the injector's connection to the context
     QSocketNotifier* m_controlNotifier = nullptr;
     QSocketNotifier* m_dataNotifier = nullptr;
     KeyboardDecoder m_decoder;
@@ -69,6 +71,8 @@ class X11InputMonitor : public InputMonitor
     unsigned long m_context = 0;
     int m_xkbEventBase = -1;
     int m_xkbDevice = -1;
+    int m_xtestOpcode = -1;
+    int m_xinputOpcode = -1;
     QTimer m_keymapRefresh;
     bool m_running = false;
     bool m_grabReported = false;

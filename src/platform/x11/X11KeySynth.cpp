@@ -68,8 +68,10 @@ bool X11KeySynth::connect()
     XkbSelectEvents(connection->display(), XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                     XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
     // Published before the first FakeInput: the monitor must know these events are ours.
-    if (m_identity)
-        m_identity->setIdBase(connection->idBase());
+    // A monitor that does not answer (its thread stalled) gets no typing from us: it would
+    // take our text for the user's, and expand or learn from it.
+    if (m_identity && !m_identity->publish(connection->idBase(), std::chrono::seconds(2)))
+        return false;
     m_connection = std::move(connection);
     return true;
 }
@@ -101,6 +103,7 @@ bool X11KeySynth::beginJob(const QString& jobText)
     if (state.latched_mods)
         XkbLatchModifiers(display, XkbUseCoreKbd, state.latched_mods, 0);
     m_jobMappingChanges = 0;
+    m_jobRebindsInText = 0;
     m_inJob = !m_connection->isLost();
     if (m_inJob)
         bindUpFront(jobText);
@@ -374,7 +377,9 @@ template<typename F> void forEachCodePoint(const QString& units, F&& f)
 // Binds every character of the job that needs a spare key code before the first key, in
 // one mapping change per run of adjacent spare key codes: a target then reads the new
 // mapping once, and no mapping change falls between two keys of the text. Characters
-// bound by earlier jobs are typed where they are.
+// bound by earlier jobs are typed where they are; those this job does not need give their
+// slots up here, once the target is surely done with their last key, rather than half
+// way through the text (Tk, for one, then goes on typing the old character).
 void X11KeySynth::bindUpFront(const QString& jobText)
 {
     std::vector<quint32> needed;
@@ -395,11 +400,18 @@ void X11KeySynth::bindUpFront(const QString& jobText)
     for (quint32 keysym : needed) {
         if (m_bound.count(keysym))
             continue;
-        // Only free slots here: taking a slot from a character of an earlier job waits
-        // for the target, which bindSpare() does when it must.
-        const std::optional<size_t> slot = freeSlot();
+        // Free slots first; then those of earlier jobs' characters that this job does not
+        // type, idle longest first. One still in use by the target waits for bindSpare().
+        std::optional<size_t> slot = freeSlot();
+        if (!slot)
+            slot = idleSlot(seen);
         if (!slot)
             break;
+        if (const quint32 old = m_slots[*slot].keysym) {
+            const auto it = m_bound.find(old);
+            if (it != m_bound.end() && it->second == *slot)
+                m_bound.erase(it);
+        }
         m_slots[*slot].keysym = keysym;
         m_slots[*slot].lastUsed = {};
         m_bound[keysym] = *slot;
@@ -433,6 +445,29 @@ std::optional<size_t> X11KeySynth::freeSlot() const
             return i;
     }
     return std::nullopt;
+}
+
+// The slot of an earlier character that `keep` does not hold, idle for longer than a target
+// takes to look its last key up; the one idle longest.
+std::optional<size_t> X11KeySynth::idleSlot(const std::unordered_set<quint32>& keep) const
+{
+    const auto settled = Clock::now() - std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs));
+    const bool shiftLevel = !m_modifiersStuck && m_shiftKeycode && !m_held.count(m_shiftKeycode);
+    const size_t half = m_slots.size() / 2;
+    std::optional<size_t> best;
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        const Slot& slot = m_slots[i];
+        if (!slot.keysym || keep.count(slot.keysym) || slot.lastUsed > settled)
+            continue;
+        if (i >= half && !shiftLevel)
+            continue;
+        // Without the Shift level, a spare carries one character on both levels.
+        if (i < half && !shiftLevel && m_slots[i + half].keysym)
+            continue;
+        if (!best || slot.lastUsed < m_slots[*best].lastUsed)
+            best = i;
+    }
+    return best;
 }
 
 // The symbols of a spare key code as this job has bound it. With one character per
@@ -518,21 +553,27 @@ bool X11KeySynth::typeKeysym(quint32 keysym, char32_t codePoint)
     return ok;
 }
 
-// A call's strokes are not flushed one by one: they go to the server in one write when
-// the call ends, so the server takes them together and another client's keys fall
-// between calls, never inside a stroke; the job's calls follow each other with no wait.
+// Plain strokes are not flushed one by one: they go to the server in one write when the
+// call ends, and the job's calls follow each other with no wait. A stroke with Shift is a
+// write of its own: the Shift it holds is the whole keyboard's, and the server may move to
+// another client in the middle of a long write (measured), so a key the user typed there
+// would arrive in capitals. A write this short the server takes whole.
 bool X11KeySynth::strike(const Stroke& stroke)
 {
     Display* display = m_connection->display();
     const bool shift = stroke.shift && m_shiftKeycode;
     if (stroke.shift && !shift)
         return false;
-    if (shift)
+    if (shift) {
+        XFlush(display);
         XTestFakeKeyEvent(display, m_shiftKeycode, True, CurrentTime);
+    }
     XTestFakeKeyEvent(display, stroke.keycode, True, CurrentTime);
     XTestFakeKeyEvent(display, stroke.keycode, False, CurrentTime);
-    if (shift)
+    if (shift) {
         XTestFakeKeyEvent(display, m_shiftKeycode, False, CurrentTime);
+        XFlush(display);
+    }
     m_lastKey = Clock::now();
     return !m_connection->isLost();
 }
@@ -581,6 +622,7 @@ std::optional<X11KeySynth::Stroke> X11KeySynth::bindSpare(quint32 keysym)
     slot.keysym = keysym;
     m_bound[keysym] = *index;
     writeRows({slot.keycode});
+    ++m_jobRebindsInText;
     return strokeOf(*index);
 }
 

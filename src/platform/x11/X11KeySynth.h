@@ -77,6 +77,8 @@ class X11KeySynth : public KeySynth
     int poolSize() const { return int(m_spares.size()); }
     // Keyboard mapping changes the last job made before its first key (diagnostics).
     int lastJobMappingChanges() const { return m_jobMappingChanges; }
+    // Spares the last job had to rebind between two of its keys (diagnostics).
+    int lastJobRebindsInText() const { return m_jobRebindsInText; }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -105,6 +107,7 @@ class X11KeySynth : public KeySynth
     bool strike(const Stroke& stroke);
     std::optional<Stroke> bindSpare(quint32 keysym);
     std::optional<size_t> freeSlot() const;
+    std::optional<size_t> idleSlot(const std::unordered_set<quint32>& keep) const;
     int writeRows(const std::vector<quint8>& keycodes);
     std::vector<quint32> rowOf(quint8 keycode) const;
     void waitUntil(Clock::time_point when);
@@ -133,6 +136,7 @@ class X11KeySynth : public KeySynth
     bool m_modifiersStuck = false;
     unsigned m_levelModifiers = 0;
     int m_jobMappingChanges = 0;
+    int m_jobRebindsInText = 0;
     Clock::time_point m_lastKey{};
     bool m_inJob = false;
     bool m_restoreCapsLock = false;
