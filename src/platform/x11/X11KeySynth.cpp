@@ -117,6 +117,12 @@ bool X11KeySynth::layoutChanged()
     Display* display = m_connection->display();
     bool changed = false;
     auto foreign = [this](int first, int count) {
+        if (count <= 0)
+            return false;
+        for (const auto& [low, high] : m_ownRanges) {
+            if (first >= low && first + count - 1 <= high)
+                return false;
+        }
         for (int k = first; k < first + count; ++k) {
             if (std::find(m_spares.begin(), m_spares.end(), quint8(k)) == m_spares.end())
                 return true;
@@ -146,6 +152,8 @@ bool X11KeySynth::layoutChanged()
             }
         }
     }
+    // What our earlier writes caused has arrived by now; later ones add their own ranges.
+    m_ownRanges.clear();
     return changed;
 }
 
@@ -170,12 +178,15 @@ bool X11KeySynth::loadLayout()
     m_characters.clear();
     m_keysyms.clear();
     m_shiftKeycode = 0;
+    xkb_layout_index_t maxLayouts = 0; // of the layout's own keys, not our spares
     const xkb_keycode_t minKey = xkb_keymap_min_keycode(keymap);
     const xkb_keycode_t maxKey = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255);
     for (xkb_keycode_t keycode = minKey; keycode <= maxKey; ++keycode) {
         const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap, keycode);
         if (layouts == 0)
             continue;
+        if (!m_extraKeys.count(quint8(keycode)))
+            maxLayouts = std::max(maxLayouts, layouts);
         const xkb_layout_index_t layout = group < layouts ? group : 0;
         const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, keycode, layout);
         for (xkb_level_index_t level = 0; level < levels; ++level) {
@@ -213,7 +224,16 @@ bool X11KeySynth::loadLayout()
                 m_shiftKeycode = quint8(keycode);
         }
     }
+    m_singleGroup = maxLayouts == 1;
     xkb_keymap_unref(keymap);
+
+    // Spares with extra groups no longer look like ours to the check below: given back
+    // first (after the wait a restore needs), their first group stays in the slots.
+    if (!m_extraKeys.empty()) {
+        waitUntil(m_lastKey + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
+        dropExtras();
+        writeRows(std::vector<quint8>(m_touched.begin(), m_touched.end()));
+    }
 
     // Spare key codes: empty in the core mapping, which is what a binding changes.
     int minCode = 0, maxCode = 0;
@@ -297,6 +317,7 @@ void X11KeySynth::readJobState(XkbStateRec& state)
 {
     Display* display = m_connection->display();
     m_held.clear();
+    m_lockedGroup = 0;
     char keys[32];
     if (XQueryKeymap(display, keys)) {
         for (int keycode = 8; keycode < 256; ++keycode) {
@@ -310,6 +331,7 @@ void X11KeySynth::readJobState(XkbStateRec& state)
             m_levelModifiers = ShiftMask | XkbKeysymToModifiers(display, XKB_KEY_ISO_Level3_Shift) |
                                XkbKeysymToModifiers(display, XKB_KEY_ISO_Level5_Shift);
         m_modifiersStuck = (state.base_mods & m_levelModifiers) != 0;
+        m_lockedGroup = state.locked_group;
     }
 }
 
@@ -418,11 +440,110 @@ void X11KeySynth::bindUpFront(const QString& jobText)
         if (std::find(rows.begin(), rows.end(), m_slots[*slot].keycode) == rows.end())
             rows.push_back(m_slots[*slot].keycode);
     }
-    if (rows.empty())
-        return;
     // No round trip: the server takes the mapping change before the keys that follow it
     // on this connection.
-    m_jobMappingChanges = writeRows(rows);
+    if (!rows.empty())
+        m_jobMappingChanges = writeRows(rows);
+    std::vector<quint32> rest;
+    for (quint32 keysym : needed) {
+        if (!m_bound.count(keysym) && !m_extraBound.count(keysym))
+            rest.push_back(keysym);
+    }
+    if (!rest.empty() && bindExtra(rest))
+        ++m_jobMappingChanges;
+}
+
+// More characters than the spares' two levels hold, on a layout of one group (Russian,
+// say, where ASCII text needs some 70): the spares get up to three more groups, and their
+// characters are typed with the group locked to theirs for that one stroke. Only on a
+// layout of one group: the user's own keys, typed while a group is locked, then still
+// type what they always do (a key of one group ignores the group), where a layout of two
+// would switch the user's keys too. Only fresh slots: what an earlier job left there
+// stays until the bindings are given back. False when nothing was bound.
+bool X11KeySynth::bindExtra(const std::vector<quint32>& keysyms)
+{
+    if (!m_singleGroup || m_modifiersStuck || m_spares.empty())
+        return false;
+    const bool shiftLevel = m_shiftKeycode && !m_held.count(m_shiftKeycode);
+    if (m_extra.empty()) {
+        for (quint8 group = 1; group < 4; ++group)
+            for (quint8 level = 0; level < (shiftLevel ? 2 : 1); ++level)
+                for (quint8 keycode : m_spares)
+                    m_extra.push_back(ExtraSlot{keycode, group, level, 0});
+    }
+    std::vector<quint8> rows;
+    size_t next = 0;
+    for (quint32 keysym : keysyms) {
+        while (next < m_extra.size() &&
+               (m_extra[next].keysym || (m_extra[next].level == 1 && !shiftLevel)))
+            ++next;
+        if (next >= m_extra.size())
+            break;
+        m_extra[next].keysym = keysym;
+        m_extraBound[keysym] = next;
+        if (std::find(rows.begin(), rows.end(), m_extra[next].keycode) == rows.end())
+            rows.push_back(m_extra[next].keycode);
+    }
+    return !rows.empty() && writeExtraRows(rows, false);
+}
+
+// The spares' rows through XKB, which alone can give a key more than one group of plain
+// two-level type (the core request would leave the keyboard counting four groups after
+// the restore) and give back exactly the shape the key had.
+bool X11KeySynth::writeExtraRows(const std::vector<quint8>& keycodes, bool restore)
+{
+    Display* display = m_connection->display();
+    XkbDescPtr xkb = XkbGetMap(display, XkbAllClientInfoMask | XkbAllServerInfoMask, XkbUseCoreKbd);
+    if (!xkb)
+        return false;
+    XkbMapChangesRec changes{};
+    int low = 255, high = 0;
+    bool ok = true;
+    for (quint8 keycode : keycodes) {
+        // Given back as one empty group, which the core rows written next make plain again.
+        const int groups = restore ? 1 : 4;
+        int types[XkbNumKbdGroups] = {XkbTwoLevelIndex, XkbTwoLevelIndex, XkbTwoLevelIndex, XkbTwoLevelIndex};
+        if (XkbChangeTypesOfKey(xkb, keycode, groups, (1u << groups) - 1, types, &changes) != Success) {
+            ok = false;
+            continue;
+        }
+        KeySym* symbols = XkbResizeKeySyms(xkb, keycode, groups * 2);
+        if (!symbols) {
+            ok = false;
+            continue;
+        }
+        std::fill(symbols, symbols + groups * 2, NoSymbol);
+        if (restore) {
+            low = std::min<int>(low, keycode);
+            high = std::max<int>(high, keycode);
+            continue;
+        }
+        m_extraKeys.insert(keycode);
+        const std::vector<quint32> first = rowOf(keycode);
+        symbols[0] = first[0];
+        symbols[1] = first[1];
+        for (const ExtraSlot& slot : m_extra) {
+            if (slot.keycode == keycode && slot.keysym)
+                symbols[slot.group * 2 + slot.level] = slot.keysym;
+        }
+        // One character on a group: both its levels carry it.
+        for (int g = 1; g < 4; ++g) {
+            if (!symbols[g * 2 + 1])
+                symbols[g * 2 + 1] = symbols[g * 2];
+        }
+        m_touched.insert(keycode);
+        low = std::min<int>(low, keycode);
+        high = std::max<int>(high, keycode);
+    }
+    if (low <= high) {
+        changes.changed |= XkbKeySymsMask;
+        changes.first_key_sym = KeyCode(low);
+        changes.num_key_syms = high - low + 1;
+        ok = XkbChangeMap(display, xkb, &changes) && ok;
+        m_ownRanges.emplace_back(low, high);
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    return ok;
 }
 
 // A slot no character holds. A spare's two levels are filled together (when Shift is ours
@@ -489,7 +610,12 @@ std::vector<quint32> X11KeySynth::rowOf(quint8 keycode) const
 int X11KeySynth::writeRows(const std::vector<quint8>& keycodes)
 {
     int changes = 0;
-    std::vector<quint8> sorted = keycodes;
+    // A spare with extra groups keeps them: the core request would take them away.
+    std::vector<quint8> sorted, extra;
+    for (quint8 keycode : keycodes)
+        (m_extraKeys.count(keycode) ? extra : sorted).push_back(keycode);
+    if (!extra.empty() && writeExtraRows(extra, false))
+        ++changes;
     std::sort(sorted.begin(), sorted.end());
     Display* display = m_connection->display();
     for (size_t i = 0; i < sorted.size();) {
@@ -507,6 +633,20 @@ int X11KeySynth::writeRows(const std::vector<quint8>& keycodes)
         i = j;
     }
     return changes;
+}
+
+// Gives the spares' extra groups back (the caller waited for the target), leaving their
+// first group to the core rows written next.
+void X11KeySynth::dropExtras()
+{
+    if (!m_extraKeys.empty()) {
+        const std::vector<quint8> keys(m_extraKeys.begin(), m_extraKeys.end());
+        writeExtraRows(keys, true);
+        m_touched.insert(keys.begin(), keys.end());
+    }
+    m_extraKeys.clear();
+    m_extra.clear();
+    m_extraBound.clear();
 }
 
 bool X11KeySynth::pressKey(Key key)
@@ -545,6 +685,10 @@ bool X11KeySynth::typeKeysym(quint32 keysym, char32_t codePoint)
         keysym = KeySymbols::keysymForCodePoint(codePoint);
     if (!keysym)
         return false;
+    if (const auto extra = m_extraBound.find(keysym); extra != m_extraBound.end() && !m_modifiersStuck) {
+        const ExtraSlot& slot = m_extra[extra->second];
+        return strike(Stroke{slot.keycode, slot.level == 1, slot.group});
+    }
     const std::optional<Stroke> spare = bindSpare(keysym);
     if (!spare)
         return false;
@@ -564,16 +708,24 @@ bool X11KeySynth::strike(const Stroke& stroke)
     const bool shift = stroke.shift && m_shiftKeycode;
     if (stroke.shift && !shift)
         return false;
-    if (shift) {
+    // A group is locked for this one stroke only. It needs no write of its own, unlike
+    // Shift: extra groups exist only on a layout of one group, whose keys ignore the group,
+    // so a user's key that the server takes in between still types what it always does.
+    const bool alone = shift;
+    if (alone)
         XFlush(display);
+    if (stroke.group)
+        XkbLockGroup(display, XkbUseCoreKbd, stroke.group);
+    if (shift)
         XTestFakeKeyEvent(display, m_shiftKeycode, True, CurrentTime);
-    }
     XTestFakeKeyEvent(display, stroke.keycode, True, CurrentTime);
     XTestFakeKeyEvent(display, stroke.keycode, False, CurrentTime);
-    if (shift) {
+    if (shift)
         XTestFakeKeyEvent(display, m_shiftKeycode, False, CurrentTime);
+    if (stroke.group)
+        XkbLockGroup(display, XkbUseCoreKbd, unsigned(m_lockedGroup));
+    if (alone)
         XFlush(display);
-    }
     m_lastKey = Clock::now();
     return !m_connection->isLost();
 }
@@ -642,6 +794,7 @@ void X11KeySynth::restoreSpares()
     waitUntil(m_lastKey + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
     for (Slot& slot : m_slots)
         slot.keysym = 0;
+    dropExtras();
     std::vector<quint8> rows(m_touched.begin(), m_touched.end());
     writeRows(rows);
     m_touched.clear();

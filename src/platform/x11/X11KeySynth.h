@@ -56,7 +56,7 @@ class X11KeySynth : public KeySynth
     struct Options
     {
         int restoreDelayMs = 150; // a slot is given another character this long after its last key
-        int settleDelayMs = 1000; // bindings are undone once no job has come for this long
+        int settleDelayMs = 300; // bindings are undone once no job has come for this long
         int sparesLeftToOthers = 4;
         int poolLimit = 0; // 0: every spare key code the layout leaves
     };
@@ -86,7 +86,17 @@ class X11KeySynth : public KeySynth
     {
         quint8 keycode = 0;
         bool shift = false;
+        quint8 group = 0; // a spare's extra group, typed with the group locked to it
     };
+    // A character on one of a spare key code's extra groups (2 to 4).
+    struct ExtraSlot
+    {
+        quint8 keycode = 0;
+        quint8 group = 0;
+        quint8 level = 0;
+        quint32 keysym = 0;
+    };
+
     // One level of one spare key code.
     struct Slot
     {
@@ -109,6 +119,9 @@ class X11KeySynth : public KeySynth
     std::optional<size_t> freeSlot() const;
     std::optional<size_t> idleSlot(const std::unordered_set<quint32>& keep) const;
     int writeRows(const std::vector<quint8>& keycodes);
+    bool bindExtra(const std::vector<quint32>& keysyms);
+    bool writeExtraRows(const std::vector<quint8>& keycodes, bool restore);
+    void dropExtras();
     std::vector<quint32> rowOf(quint8 keycode) const;
     void waitUntil(Clock::time_point when);
     void restoreSpares();
@@ -133,6 +146,14 @@ class X11KeySynth : public KeySynth
     std::unordered_map<quint32, size_t> m_bound; // keysym → slot, for this job
     std::unordered_set<quint8> m_touched;        // spare key codes this job rebound
     std::unordered_set<quint8> m_held;           // key codes down when the job began
+    std::vector<ExtraSlot> m_extra;                 // groups 2 to 4 of the spares, when in use
+    std::unordered_map<quint32, size_t> m_extraBound; // keysym → extra slot
+    std::unordered_set<quint8> m_extraKeys;           // spares given extra groups
+    // Key code ranges of our own XKB writes: the server reports each as a change of every
+    // key code from the lowest spare to the highest, layout keys between them included.
+    std::vector<std::pair<int, int>> m_ownRanges;
+    bool m_singleGroup = false;
+    int m_lockedGroup = 0;
     bool m_modifiersStuck = false;
     unsigned m_levelModifiers = 0;
     int m_jobMappingChanges = 0;
