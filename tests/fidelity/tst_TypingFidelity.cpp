@@ -11,7 +11,6 @@
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -21,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {

@@ -513,11 +513,10 @@ bool X11KeySynth::writeExtraRows(const std::vector<quint8>& keycodes, bool resto
             continue;
         }
         std::fill(symbols, symbols + groups * 2, NoSymbol);
-        if (restore) {
-            low = std::min<int>(low, keycode);
-            high = std::max<int>(high, keycode);
+        low = std::min<int>(low, keycode);
+        high = std::max<int>(high, keycode);
+        if (restore)
             continue;
-        }
         m_extraKeys.insert(keycode);
         const std::vector<quint32> first = rowOf(keycode);
         symbols[0] = first[0];
@@ -532,8 +531,6 @@ bool X11KeySynth::writeExtraRows(const std::vector<quint8>& keycodes, bool resto
                 symbols[g * 2 + 1] = symbols[g * 2];
         }
         m_touched.insert(keycode);
-        low = std::min<int>(low, keycode);
-        high = std::max<int>(high, keycode);
     }
     if (low <= high) {
         changes.changed |= XkbKeySymsMask;
@@ -711,8 +708,7 @@ bool X11KeySynth::strike(const Stroke& stroke)
     // A group is locked for this one stroke only. It needs no write of its own, unlike
     // Shift: extra groups exist only on a layout of one group, whose keys ignore the group,
     // so a user's key that the server takes in between still types what it always does.
-    const bool alone = shift;
-    if (alone)
+    if (shift)
         XFlush(display);
     if (stroke.group)
         XkbLockGroup(display, XkbUseCoreKbd, stroke.group);
@@ -724,7 +720,7 @@ bool X11KeySynth::strike(const Stroke& stroke)
         XTestFakeKeyEvent(display, m_shiftKeycode, False, CurrentTime);
     if (stroke.group)
         XkbLockGroup(display, XkbUseCoreKbd, unsigned(m_lockedGroup));
-    if (alone)
+    if (shift)
         XFlush(display);
     m_lastKey = Clock::now();
     return !m_connection->isLost();
