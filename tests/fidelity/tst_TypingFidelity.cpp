@@ -181,6 +181,29 @@ QList<Case> cases()
     return out;
 }
 
+// Where two texts part, with a little of each around it: Qt Test cuts a long message
+// short, so the whole texts of a 400-character case would hide where they differ.
+QString difference(const QString& expected, const QString& got)
+{
+    qsizetype at = 0;
+    while (at < expected.size() && at < got.size() && expected.at(at) == got.at(at))
+        ++at;
+    const qsizetype from = std::max<qsizetype>(0, at - 24);
+    auto show = [&](const QString& s) {
+        QString part = s.mid(from, at - from + 40);
+        part.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+        part.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+        part.replace(QLatin1Char('\x7f'), QStringLiteral("\\x7f"));
+        part.replace(QLatin1Char('\x1b'), QStringLiteral("\\e"));
+        return part;
+    };
+    return QStringLiteral("%1 and %2 characters, first difference at %3: expected \"…%4\", got \"…%5\"")
+        .arg(expected.size())
+        .arg(got.size())
+        .arg(at)
+        .arg(show(expected), show(got));
+}
+
 struct Layout
 {
     const char* name;
@@ -356,10 +379,8 @@ void tst_TypingFidelity::matrix()
             ++m_passed;
             continue;
         }
-        failures << QStringLiteral("%1 (seed %2): expected \"%3\", got \"%4\"")
-                        .arg(c.name)
-                        .arg(seed)
-                        .arg(QString::fromUtf8(expected), QString::fromUtf8(target.received()));
+        failures << QStringLiteral("%1 (seed %2): %3").arg(c.name).arg(seed).arg(
+                        difference(QString::fromUtf8(expected), QString::fromUtf8(target.received())));
     }
     // The bindings of spare key codes are given back once typing pauses.
     const bool mappingBack =

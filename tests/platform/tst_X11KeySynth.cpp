@@ -9,6 +9,7 @@
 
 #include <QTest>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -232,6 +233,40 @@ class tst_X11KeySynth : public QObject
         // The user's own presses typed "l" and " " before the job.
         QVERIFY2(m_target.waitForText(QStringLiteral("l hello world, all well")), qPrintable(m_target.text()));
         QVERIFY(s->lastJobMappingChanges() <= 2);
+    }
+
+    // Another client typing for the user half way through a job: its key follows the job
+    // instead of landing inside it. Off-layout text, so the job also lets the server go
+    // once (for the mapping change) before its text, and holds it again.
+    void otherClientsKeysFollowTheJob()
+    {
+        QVERIFY(freshTarget());
+        auto s = synth();
+        std::unique_ptr<QProcess> user;
+        std::atomic<bool> halfWay = false;
+        std::atomic<bool> userStarted = false;
+        const QString first = QStringLiteral("ab é→ ");
+        const QString second = QStringLiteral("✓ cd");
+        std::thread worker([&] {
+            if (s->beginJob(first + second) && s->typeText(first)) {
+                halfWay = true;
+                // Time for the other client to send its key, which the server holds.
+                while (!userStarted)
+                    std::this_thread::yield();
+                std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                s->typeText(second);
+            }
+            s->endJob();
+            s->settle();
+        });
+        const bool reached = QTest::qWaitFor([&] { return bool(halfWay); }, 5000);
+        if (reached)
+            user = UserInput::xdotoolAsync({QStringLiteral("key"), QStringLiteral("x")});
+        userStarted = true;
+        worker.join();
+        QVERIFY(reached);
+        QVERIFY(user && user->waitForFinished(10000));
+        QVERIFY2(m_target.waitForText(first + second + QLatin1Char('x')), qPrintable(m_target.text()));
     }
 
     void noDisplayNoJob()

@@ -46,6 +46,7 @@ bool X11KeySynth::connect()
         return true;
     m_connection.reset();
     m_layoutLoaded = false;
+    m_serverGrabbed = false;
     if (m_identity)
         m_identity->setIdBase(0);
     auto connection = X11Connection::open(m_displayName);
@@ -105,8 +106,11 @@ bool X11KeySynth::beginJob(const QString& jobText)
     m_jobMappingChanges = 0;
     m_jobRebindsInText = 0;
     m_inJob = !m_connection->isLost();
-    if (m_inJob)
+    if (m_inJob) {
+        grabServer();
         bindUpFront(jobText);
+        m_mappingUnread = m_jobMappingChanges > 0;
+    }
     return m_inJob && !m_connection->isLost();
 }
 
@@ -662,6 +666,8 @@ bool X11KeySynth::typeText(const QString& units)
 {
     if (!m_inJob)
         return false;
+    if (m_mappingUnread)
+        letTargetReadMapping();
     bool ok = true;
     forEachCodePoint(units, [&](char32_t codePoint) {
         const auto [keysym, character] = symbolFor(codePoint);
@@ -761,7 +767,9 @@ std::optional<X11KeySynth::Stroke> X11KeySynth::bindSpare(quint32 keysym)
         }
         if (!index)
             return std::nullopt;
-        flush();
+        // The target takes in the keys typed so far, and then the change, only with the
+        // server let go.
+        ungrabServer();
         waitUntil(m_slots[*index].lastUsed + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
         if (m_bound.count(m_slots[*index].keysym) && m_bound[m_slots[*index].keysym] == *index)
             m_bound.erase(m_slots[*index].keysym);
@@ -771,6 +779,7 @@ std::optional<X11KeySynth::Stroke> X11KeySynth::bindSpare(quint32 keysym)
     m_bound[keysym] = *index;
     writeRows({slot.keycode});
     ++m_jobRebindsInText;
+    letTargetReadMapping();
     return strokeOf(*index);
 }
 
@@ -780,6 +789,33 @@ void X11KeySynth::waitUntil(Clock::time_point when)
     if (when > now)
         m_sleeper.sleepMicroseconds(
             long(std::chrono::duration_cast<std::chrono::microseconds>(when - now).count()) + 1);
+}
+
+void X11KeySynth::grabServer()
+{
+    if (!m_serverGrabbed) {
+        XGrabServer(m_connection->display());
+        m_serverGrabbed = true;
+    }
+}
+
+void X11KeySynth::ungrabServer()
+{
+    if (m_serverGrabbed) {
+        XUngrabServer(m_connection->display());
+        m_serverGrabbed = false;
+    }
+    flush();
+}
+
+// The target reads the mapping change and fetches the new mapping, which it can only do
+// with the server let go; the job then holds it again for its keys.
+void X11KeySynth::letTargetReadMapping()
+{
+    m_mappingUnread = false;
+    ungrabServer();
+    m_sleeper.sleepMicroseconds(long(std::max(0, m_options.mappingWaitMs)) * 1000);
+    grabServer();
 }
 
 void X11KeySynth::restoreSpares()
@@ -805,8 +841,12 @@ void X11KeySynth::endJob()
     if (!m_inJob)
         return;
     m_inJob = false;
-    if (!m_connection || m_connection->isLost())
+    m_mappingUnread = false;
+    if (!m_connection || m_connection->isLost()) {
+        m_serverGrabbed = false; // gone with the connection
         return;
+    }
+    ungrabServer();
     if (m_restoreCapsLock) {
         XkbLockModifiers(m_connection->display(), XkbUseCoreKbd, LockMask, LockMask);
         m_restoreCapsLock = false;

@@ -45,6 +45,15 @@ struct xkb_context;
 // force for the whole job: then every character goes through a spare, whose levels all
 // carry the same symbol, so Shift or AltGr changes nothing.
 //
+// Another client typing for the user (xdotool, an on-screen keyboard) must not land
+// inside the expansion: a job holds the server for its keys, so only our requests run
+// until its last one; the other client's keys follow the job, in their order. Targets
+// still get the job's events as the server makes them; only their requests wait. A
+// physical keyboard is not held back: the server takes device input between any two
+// requests. A job that changed the mapping lets go for `mappingWaitMs` between its
+// deletions and its text: Tk, for one, looks up every key already on its socket with the
+// mapping it had, and asks for the new one only once it handles the change.
+//
 // The layout is read once and again only when it changes (new keyboard, another
 // client's mapping change, another group), so a job starts without a keymap download.
 //
@@ -56,6 +65,7 @@ class X11KeySynth : public KeySynth
     struct Options
     {
         int restoreDelayMs = 150; // a slot is given another character this long after its last key
+        int mappingWaitMs = 10; // after a mapping change, before the first key that may use it
         int settleDelayMs = 300; // bindings are undone once no job has come for this long
         int sparesLeftToOthers = 4;
         int poolLimit = 0; // 0: every spare key code the layout leaves
@@ -124,6 +134,9 @@ class X11KeySynth : public KeySynth
     void dropExtras();
     std::vector<quint32> rowOf(quint8 keycode) const;
     void waitUntil(Clock::time_point when);
+    void grabServer();
+    void ungrabServer();
+    void letTargetReadMapping();
     void restoreSpares();
     void flush();
 
@@ -136,6 +149,8 @@ class X11KeySynth : public KeySynth
     int m_xkbDevice = -1;
     int m_xkbEventBase = -1;
     bool m_layoutLoaded = false;
+    bool m_serverGrabbed = false;
+    bool m_mappingUnread = false; // the job changed the mapping and has typed no text since
     int m_layoutGroup = -1;
 
     std::unordered_map<char32_t, Stroke> m_characters;
