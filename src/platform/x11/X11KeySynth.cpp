@@ -234,7 +234,7 @@ bool X11KeySynth::loadLayout()
     // Spares with extra groups no longer look like ours to the check below: given back
     // first (after the wait a restore needs), their first group stays in the slots.
     if (!m_extraKeys.empty()) {
-        waitUntil(m_lastKey + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
+        waitUntil(m_lastKey + restoreDelay());
         dropExtras();
         writeRows(std::vector<quint8>(m_touched.begin(), m_touched.end()));
     }
@@ -573,7 +573,7 @@ std::optional<size_t> X11KeySynth::freeSlot() const
 // takes to look its last key up; the one idle longest.
 std::optional<size_t> X11KeySynth::idleSlot(const std::unordered_set<quint32>& keep) const
 {
-    const auto settled = Clock::now() - std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs));
+    const auto settled = Clock::now() - restoreDelay();
     const bool shiftLevel = !m_modifiersStuck && m_shiftKeycode && !m_held.count(m_shiftKeycode);
     const size_t half = m_slots.size() / 2;
     std::optional<size_t> best;
@@ -770,7 +770,7 @@ std::optional<X11KeySynth::Stroke> X11KeySynth::bindSpare(quint32 keysym)
         // The target takes in the keys typed so far, and then the change, only with the
         // server let go.
         ungrabServer();
-        waitUntil(m_slots[*index].lastUsed + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
+        waitUntil(m_slots[*index].lastUsed + restoreDelay());
         if (m_bound.count(m_slots[*index].keysym) && m_bound[m_slots[*index].keysym] == *index)
             m_bound.erase(m_slots[*index].keysym);
     }
@@ -823,7 +823,7 @@ void X11KeySynth::restoreSpares()
     if (m_touched.empty())
         return;
     flush();
-    waitUntil(m_lastKey + std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs)));
+    waitUntil(m_lastKey + restoreDelay());
     for (Slot& slot : m_slots)
         slot.keysym = 0;
     dropExtras();
@@ -842,10 +842,8 @@ void X11KeySynth::endJob()
         return;
     m_inJob = false;
     m_mappingUnread = false;
-    if (!m_connection || m_connection->isLost()) {
-        m_serverGrabbed = false; // gone with the connection
+    if (!m_connection || m_connection->isLost())
         return;
-    }
     ungrabServer();
     if (m_restoreCapsLock) {
         XkbLockModifiers(m_connection->display(), XkbUseCoreKbd, LockMask, LockMask);

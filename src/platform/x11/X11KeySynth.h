@@ -133,6 +133,11 @@ class X11KeySynth : public KeySynth
     bool writeExtraRows(const std::vector<quint8>& keycodes, bool restore);
     void dropExtras();
     std::vector<quint32> rowOf(quint8 keycode) const;
+    // How long after its last key a target has surely looked a spare's symbol up.
+    std::chrono::milliseconds restoreDelay() const
+    {
+        return std::chrono::milliseconds(std::max(50, m_options.restoreDelayMs));
+    }
     void waitUntil(Clock::time_point when);
     void grabServer();
     void ungrabServer();
