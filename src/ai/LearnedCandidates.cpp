@@ -223,7 +223,7 @@ QByteArray encodeLearning(const SavedLearning& saved)
                      {kSamples, QJsonArray::fromStringList(saved.samples)}};
     if (saved.toneProfile)
         root.insert(kToneProfile, *saved.toneProfile);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return jsonBytes(QJsonDocument(root));
 }
 
 std::optional<SavedLearning> decodeLearning(const QByteArray& bytes)

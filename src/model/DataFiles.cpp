@@ -27,7 +27,7 @@ std::optional<qint64> count(const QJsonValue& v)
     return qint64(d);
 }
 
-QByteArray pretty(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Indented); }
+QByteArray pretty(const QJsonObject& o) { return jsonBytes(QJsonDocument(o)); }
 
 } // namespace
 

@@ -247,7 +247,7 @@ QByteArray encodeList(const QList<T>& list)
     QJsonArray array;
     for (const T& item : list)
         array.append(toJson(item));
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    return jsonBytes(QJsonDocument(array));
 }
 
 
@@ -440,13 +440,14 @@ void appendEscapedUtf8(QByteArray& out, const QByteArray& utf8)
 void appendJsonString(QByteArray& out, const QString& s)
 {
     out += '"';
-    // A surrogate without its partner has no UTF-8 form; it is written as an escape so the
-    // text reads back exactly as it was.
+    // A surrogate without its partner has no UTF-8 form, and a U+FEFF at the start of a
+    // string is dropped by Qt's reader; both are written as escapes so the text reads back
+    // exactly as it was.
     qsizetype from = 0;
     const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = s.at(i);
-        if (!c.isSurrogate())
+        if (c.unicode() != 0xFEFF && !c.isSurrogate())
             continue;
         if (c.isHighSurrogate() && i + 1 < n && s.at(i + 1).isLowSurrogate()) {
             ++i;
@@ -512,6 +513,16 @@ QByteArray encodeSnippets(const QList<Snippet>& list)
     return out;
 }
 QByteArray encodeGroups(const QList<SnippetGroup>& list) { return encodeList(list); }
+
+QByteArray jsonBytes(const QJsonDocument& doc, QJsonDocument::JsonFormat format)
+{
+    QByteArray out = doc.toJson(format);
+    // EF BB BF is only ever U+FEFF, and Qt writes it raw only inside strings.
+    static const QByteArray mark("\xEF\xBB\xBF");
+    if (out.contains(mark))
+        out.replace(mark, QByteArrayLiteral("\\ufeff"));
+    return out;
+}
 
 std::optional<QJsonValue> parseJson(const QByteArray& bytes)
 {

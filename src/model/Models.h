@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -137,6 +138,11 @@ std::optional<DecodedList<CustomCorrection>> readCorrectionList(const QJsonValue
 
 // A JSON text whose top level is an array or an object; absent for anything else.
 std::optional<QJsonValue> parseJson(const QByteArray& bytes);
+
+// The document as every data and settings file writes it. Qt's reader decodes a string
+// without escapes as plain UTF-8 and so drops a U+FEFF at its start; written as the escape
+// \ufeff, which the reader keeps, every string reads back exactly as it was written.
+QByteArray jsonBytes(const QJsonDocument& doc, QJsonDocument::JsonFormat format = QJsonDocument::Indented);
 
 // Pretty-printed, sorted keys (QJsonObject keeps its keys sorted).
 QByteArray encodeSnippets(const QList<Snippet>& list);

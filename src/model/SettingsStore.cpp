@@ -1,6 +1,7 @@
 #include "model/SettingsStore.h"
 
 #include "model/AtomicFile.h"
+#include "model/Models.h"
 #include "model/Paths.h"
 
 #include <QDir>
@@ -70,7 +71,7 @@ void SettingsStore::save()
         return;
     AtomicFile::ensurePrivateDir(QFileInfo(m_path).absolutePath());
     QString error;
-    m_lastWriteOk = AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Indented), &error);
+    m_lastWriteOk = AtomicFile::write(m_path, jsonBytes(QJsonDocument(m_values)), &error);
     AtomicFile::makePrivate(m_path);
     if (!m_lastWriteOk && !m_toldWriteFailure && m_onWriteFailure) {
         m_toldWriteFailure = true;

@@ -45,6 +45,7 @@ private Q_SLOTS:
     void linkedFilesAreWrittenThrough();
     void staleTemporariesRemovedAtStart();
     void textAndCountsKeptExactly();
+    void byteOrderMarksKeptInEveryFile();
 
 private:
     std::unique_ptr<AppState> makeStore()
@@ -553,6 +554,51 @@ void tst_Store::textAndCountsKeptExactly()
     auto s = makeStore();
     QCOMPARE(s->snippets().first().content,
              QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b") + QChar(0xDC00));
+}
+
+void tst_Store::byteOrderMarksKeptInEveryFile()
+{
+    // Qt's reader drops a U+FEFF at the start of a string written raw; every file must still
+    // read back exactly what was written, at the start, inside and as the whole string.
+    const QChar bom(0xFEFF);
+    const QString lead = bom + QStringLiteral("lead");
+    const QString inner = QStringLiteral("in") + bom + QStringLiteral("ner");
+    const QString alone(bom);
+    QList<Snippet> snippets(3);
+    snippets[0].trigger = lead;
+    snippets[0].content = alone;
+    snippets[1].trigger = inner;
+    snippets[1].content = lead;
+    snippets[2].trigger = alone;
+    snippets[2].content = inner;
+    SnippetGroup group;
+    group.name = lead;
+    group.triggerPrefix = alone;
+    group.appList = {lead, inner};
+    CustomCorrection correction;
+    correction.wrong = lead;
+    correction.right = alone;
+    {
+        auto s = makeStore();
+        s->setSnippets(snippets);
+        s->setGroups({group});
+        s->setCustomCorrections({correction});
+        s->setDisabledBuiltins({lead});
+        s->setSpellFixExcludedApps({lead, alone});
+        s->setSoundName(lead);
+    }
+    for (const QString& file : {QStringLiteral("snippets.json"), QStringLiteral("groups.json"),
+                                QStringLiteral("corrections.json")})
+        QVERIFY2(!TestHome::readFile(m_home->dataFile(file)).contains("\xEF\xBB\xBF"), qPrintable(file));
+    QVERIFY(!TestHome::readFile(m_home->settingsPath()).contains("\xEF\xBB\xBF"));
+    auto s = makeStore();
+    QVERIFY(s->notices().isEmpty());
+    QCOMPARE(s->snippets(), snippets);
+    QCOMPARE(s->groups(), QList<SnippetGroup>{group});
+    QCOMPARE(s->customCorrections(), QList<CustomCorrection>{correction});
+    QCOMPARE(s->disabledBuiltins(), QSet<QString>{lead});
+    QCOMPARE(s->spellFixExcludedApps(), (QStringList{lead, alone}));
+    QCOMPARE(s->soundName(), lead);
 }
 
 QTEST_GUILESS_MAIN(tst_Store)
