@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTransform>
 
 #include <cmath>
 #include <functional>
@@ -255,7 +256,8 @@ const QHash<QString, std::function<Drawing()>>& drawings()
         {QStringLiteral("folder.badge.plus"),
          [] {
              Drawing d;
-             d.stroked = polyline({{9, 13.5}, {1.5, 13.5}, {1.5, 3.5}, {5.8, 3.5}, {7.3, 5.3}, {13.5, 5.3}, {13.5, 8.5}});
+             d.stroked = polyline(
+                 {{9, 13.5}, {1.5, 13.5}, {1.5, 3.5}, {5.8, 3.5}, {7.3, 5.3}, {13.5, 5.3}, {13.5, 8.5}});
              d.stroked.addPath(polyline({{1.5, 7}, {13.5, 7}}));
              d.stroked.addPath(polyline({{12.5, 10}, {12.5, 15}}));
              d.stroked.addPath(polyline({{10, 12.5}, {15, 12.5}}));
@@ -263,6 +265,13 @@ const QHash<QString, std::function<Drawing()>>& drawings()
          }},
     };
     return table;
+}
+
+// On the 16 x 16 grid.
+qreal strokeWidth(int weight)
+{
+    // Heavier text weights get heavier strokes, as a symbol set beside text would.
+    return 1.3 + (qBound(100, weight, 900) - 400) / 500.0;
 }
 
 } // namespace
@@ -282,6 +291,7 @@ void SymbolImage::paint(QPainter& painter, const QString& name, const QRectF& bo
 
     const qreal side = qMin(box.width(), box.height());
     const qreal scale = side / 16.0;
+    const qreal width = strokeWidth(weight);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(box.center() - QPointF(side / 2, side / 2));
@@ -291,8 +301,6 @@ void SymbolImage::paint(QPainter& painter, const QString& name, const QRectF& bo
         painter.fillPath(d.filled, color);
     }
     if (!d.stroked.isEmpty()) {
-        // Heavier text weights get heavier strokes, as a symbol set beside text would.
-        const qreal width = 1.3 + (qBound(100, weight, 900) - 400) / 500.0;
         QPen pen(color, width);
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::RoundJoin);
@@ -301,4 +309,29 @@ void SymbolImage::paint(QPainter& painter, const QString& name, const QRectF& bo
         painter.drawPath(d.stroked);
     }
     painter.restore();
+}
+
+QList<QPainterPath> SymbolImage::shapes(const QString& name, const QRectF& box, int weight)
+{
+    const auto it = drawings().constFind(name);
+    if (it == drawings().constEnd() || box.isEmpty())
+        return {};
+    const Drawing d = (*it)();
+
+    const qreal side = qMin(box.width(), box.height());
+    QTransform toBox;
+    toBox.translate(box.center().x() - side / 2, box.center().y() - side / 2);
+    toBox.scale(side / 16.0, side / 16.0);
+    // In paint()'s order: the filled parts first, the strokes over them.
+    QList<QPainterPath> out;
+    if (!d.filled.isEmpty())
+        out.append(toBox.map(d.filled));
+    if (!d.stroked.isEmpty()) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(strokeWidth(weight));
+        stroker.setCapStyle(Qt::RoundCap);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        out.append(toBox.map(stroker.createStroke(d.stroked)));
+    }
+    return out;
 }

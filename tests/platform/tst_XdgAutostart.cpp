@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,13 +13,16 @@
 
 namespace {
 
-// The Exec= value as a session manager reads it: the desktop-entry string escapes first,
+// The main group's Exec= value as a session manager reads it: the desktop-entry string escapes first,
 // then the quoting of one argument, then the doubled percent signs.
 std::optional<QString> execProgram(const QByteArray& entry)
 {
     QString exec;
+    QString group;
     for (const QString& line : QString::fromUtf8(entry).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("Exec=")))
+        if (line.startsWith(QLatin1Char('[')))
+            group = line;
+        else if (group == QLatin1String("[Desktop Entry]") && line.startsWith(QLatin1String("Exec=")))
             exec = line.mid(5);
     }
     QString unescaped;
@@ -30,7 +34,8 @@ std::optional<QString> execProgram(const QByteArray& entry)
             unescaped += exec.at(i);
         }
     }
-    if (unescaped.size() < 2 || !unescaped.startsWith(QLatin1Char('"')) || !unescaped.endsWith(QLatin1Char('"')))
+    if (unescaped.size() < 2 || !unescaped.startsWith(QLatin1Char('"')) ||
+        !unescaped.endsWith(QLatin1Char('"')))
         return std::nullopt;
     const QString inner = unescaped.mid(1, unescaped.size() - 2);
     QString arg;
@@ -53,6 +58,26 @@ std::optional<QString> execProgram(const QByteArray& entry)
     return arg;
 }
 
+// What desktop-file-validate says of the entry: empty when it finds nothing wrong.
+QString validationProblems(const QString& path)
+{
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("desktop-file-validate"), {path});
+    if (!validate.waitForFinished(30000))
+        return QStringLiteral("desktop-file-validate did not run: ") + validate.errorString();
+    const QString said = QString::fromUtf8(validate.readAll());
+    return validate.exitCode() == 0 && said.isEmpty()
+               ? QString()
+               : said + QStringLiteral(" (exit ") + QString::number(validate.exitCode()) + QLatin1Char(')');
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class tst_XdgAutostart : public QObject
@@ -69,6 +94,8 @@ class tst_XdgAutostart : public QObject
     void unwritablePathsAreRefused_data();
     void unwritablePathsAreRefused();
     void failureLeavesTheRealState();
+    void installedEntryIsCopied_data();
+    void installedEntryIsCopied();
 
   private:
     std::optional<QTemporaryDir> m_root;
@@ -110,10 +137,14 @@ void tst_XdgAutostart::enableWritesTheEntryAndDisableRemovesIt()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray entry = file.readAll();
     QVERIFY(entry.startsWith("[Desktop Entry]\n"));
-    QVERIFY(entry.contains("\nType=Application\n"));
-    QVERIFY(entry.contains("\nName=Quenvil\n"));
+    // Not installed (a test runs from the build): the entry the install would put into the
+    // menus, for the running binary.
+    for (const char* line : {"Type=Application", "Name=Quenvil", "Icon=app.quenvil.Quenvil",
+                             "Categories=Utility;", "NoDisplay=false"})
+        QVERIFY2(entry.contains(QByteArray("\n") + line + '\n'), line);
     QCOMPARE(execProgram(entry), QCoreApplication::applicationFilePath());
     QVERIFY(QDir::isAbsolutePath(*execProgram(entry)));
+    QCOMPARE(validationProblems(autostart.entryPath()), QString());
     // Written whole: nothing but the entry is left in the folder.
     QCOMPARE(QDir(m_config + QStringLiteral("/autostart")).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("app.quenvil.Quenvil.desktop")});
@@ -178,6 +209,54 @@ void tst_XdgAutostart::failureLeavesTheRealState()
     XdgAutostart autostart;
     QVERIFY(!autostart.setEnabled(true));
     QVERIFY(!autostart.isEnabled());
+}
+
+void tst_XdgAutostart::installedEntryIsCopied_data()
+{
+    // @EXEC@ stands for the running binary, quoted; @MADE@ for the entry made afresh.
+    QTest::addColumn<QByteArray>("installed");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray asInstalled =
+        *XdgAutostart::entryFor(QStringLiteral("/usr/bin/quenvil"), QStringLiteral("app.quenvil.Quenvil"));
+    QTest::newRow("as the install writes it")
+        << asInstalled << QByteArray(asInstalled).replace("\"/usr/bin/quenvil\"", "@EXEC@");
+    QTest::newRow("with what a distribution adds")
+        << QByteArray("[Desktop Entry]\nType=Application\nName=Quenvil\nName[de]=Quenvil (Textbausteine)\n"
+                      "Exec = quenvil\nIcon=app.quenvil.Quenvil\nCategories=Utility;\nActions=capture;\n\n"
+                      "[Desktop Action capture]\nName=Quick Capture\nExec=quenvil --capture\n")
+        << QByteArray("[Desktop Entry]\nType=Application\nName=Quenvil\nName[de]=Quenvil (Textbausteine)\n"
+                      "Exec=@EXEC@\nIcon=app.quenvil.Quenvil\nCategories=Utility;\nActions=capture;\n\n"
+                      "[Desktop Action capture]\nName=Quick Capture\nExec=quenvil --capture\n");
+    QTest::newRow("no Exec= of its own") << QByteArray("[Desktop Entry]\nType=Application\nName=Other\n\n"
+                                                       "[Desktop Action a]\nName=A\nExec=a\n")
+                                         << QByteArray("@MADE@");
+}
+
+void tst_XdgAutostart::installedEntryIsCopied()
+{
+    QFETCH(QByteArray, installed);
+    QFETCH(QByteArray, expected);
+    // An installed layout: <prefix>/bin/quenvil beside <prefix>/share/applications.
+    const QString prefix = m_root->path() + QStringLiteral("/my prefix");
+    const QString binary = prefix + QStringLiteral("/bin/quenvil");
+    const QString entryPath = XdgAutostart::installedEntryPath(binary, QStringLiteral("app.quenvil.Quenvil"));
+    QCOMPARE(entryPath, prefix + QStringLiteral("/share/applications/app.quenvil.Quenvil.desktop"));
+    QVERIFY(QDir().mkpath(prefix + QStringLiteral("/share/applications")));
+    QFile file(entryPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(installed);
+    file.close();
+
+    XdgAutostart::Options o;
+    o.executable = binary;
+    XdgAutostart autostart(o);
+    QVERIFY(autostart.setEnabled(true));
+    const QByteArray written = readAll(autostart.entryPath());
+    if (expected == "@MADE@")
+        expected = *XdgAutostart::entryFor(binary, o.appId);
+    QCOMPARE(written, expected.replace("@EXEC@", XdgAutostart::quotedExecArgument(binary)->toUtf8()));
+    QCOMPARE(execProgram(written), binary);
+    QCOMPARE(validationProblems(autostart.entryPath()), QString());
 }
 
 QTEST_GUILESS_MAIN(tst_XdgAutostart)

@@ -70,8 +70,39 @@ std::optional<QByteArray> XdgAutostart::entryFor(const QString& executable, cons
     entry += QStringLiteral("Terminal=false\n");
     entry += QStringLiteral("Categories=Utility;\n");
     entry += QStringLiteral("NoDisplay=false\n");
-    entry += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     return entry.toUtf8();
+}
+
+QString XdgAutostart::installedEntryPath(const QString& executable, const QString& appId)
+{
+    return QDir::cleanPath(QFileInfo(executable).absolutePath() + QStringLiteral("/../share/applications/") +
+                           appId + QStringLiteral(".desktop"));
+}
+
+std::optional<QByteArray> XdgAutostart::copyFor(const QByteArray& installed, const QString& executable)
+{
+    const std::optional<QString> exec = quotedExecArgument(executable);
+    if (!exec)
+        return std::nullopt;
+    QList<QByteArray> lines = installed.split('\n');
+    bool inMain = false;
+    bool replaced = false;
+    for (QByteArray& line : lines) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[')) {
+            inMain = trimmed == "[Desktop Entry]";
+            continue;
+        }
+        // Actions have an Exec= of their own, in groups of their own.
+        const qsizetype equals = trimmed.indexOf('=');
+        if (inMain && equals > 0 && trimmed.left(equals).trimmed() == "Exec") {
+            line = "Exec=" + exec->toUtf8();
+            replaced = true;
+        }
+    }
+    if (!replaced)
+        return std::nullopt;
+    return lines.join('\n');
 }
 
 bool XdgAutostart::setEnabled(bool enabled)
@@ -85,7 +116,13 @@ bool XdgAutostart::setEnabled(bool enabled)
     }
     const QString executable =
         m_options.executable.isEmpty() ? QCoreApplication::applicationFilePath() : m_options.executable;
-    const std::optional<QByteArray> entry = entryFor(executable, m_options.appId);
+    // Installed, the entry is the installed one, whatever the install made of it.
+    std::optional<QByteArray> entry;
+    QFile installed(installedEntryPath(executable, m_options.appId));
+    if (installed.open(QIODevice::ReadOnly))
+        entry = copyFor(installed.readAll(), executable);
+    if (!entry)
+        entry = entryFor(executable, m_options.appId);
     if (!entry || !QDir().mkpath(m_options.autostartDir))
         return false;
     QSaveFile file(path);

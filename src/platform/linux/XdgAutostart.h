@@ -8,7 +8,9 @@
 
 // Launch at login through the XDG autostart folder: a desktop entry named after the
 // application id in $XDG_CONFIG_HOME/autostart, written atomically, whose Exec= runs the
-// binary that is running now (its absolute path, quoted). Enabled means the entry exists.
+// binary that is running now (its absolute path, quoted). Installed, that is a copy of the
+// installed desktop entry; run from the build, the same entry is made afresh. Enabled
+// means the entry exists.
 class XdgAutostart : public LaunchAtLogin
 {
   public:
@@ -35,8 +37,14 @@ class XdgAutostart : public LaunchAtLogin
     // quoting and string rules; none for a path that cannot be written there (not
     // absolute, or holding a line break or another control character).
     static std::optional<QString> quotedExecArgument(const QString& path);
-    // The whole entry for `executable`; none when it cannot be quoted.
+    // The whole entry for `executable`; none when it cannot be quoted. The install puts
+    // this entry into the desktop's menus.
     static std::optional<QByteArray> entryFor(const QString& executable, const QString& appId);
+    // Where the install puts that entry for a binary in <prefix>/bin: <prefix>/share/applications.
+    static QString installedEntryPath(const QString& executable, const QString& appId);
+    // `installed` with the Exec= of its main group naming `executable`, everything else
+    // kept; none when it has no such key or the path cannot be quoted.
+    static std::optional<QByteArray> copyFor(const QByteArray& installed, const QString& executable);
 
   private:
     Options m_options;
