@@ -11,6 +11,7 @@
 #include "model/AppState.h"
 #include "model/Text.h"
 #include "platform/FrontApp.h"
+#include "platform/InputMonitor.h"
 #include "platform/SelectedText.h"
 
 #include <algorithm>
@@ -37,6 +38,10 @@ AIRewriteController::aiCollaborators(AIService& service, OnDeviceModel& onDevice
 AIRewriteController::AIRewriteController(AppState& state, Collaborators collaborators, QObject* parent)
     : QObject(parent), m_state(state), m_c(std::move(collaborators))
 {
+    if (m_c.input) {
+        connect(m_c.input, &InputMonitor::keyDown, this, &AIRewriteController::noteUserInput);
+        connect(m_c.input, &InputMonitor::mouseDown, this, &AIRewriteController::noteUserInput);
+    }
 }
 
 AIRewriteController::~AIRewriteController()
@@ -148,6 +153,15 @@ void AIRewriteController::setHotKey(std::unique_ptr<HotKey> hotKey)
     m_hotKey = std::move(hotKey);
 }
 
+void AIRewriteController::noteUserInput()
+{
+    // Presses in Quenvil's own windows (the panel, its instruction field) are the rewrite
+    // being asked for, not typing in the target.
+    if (m_c.frontApp && m_c.frontApp->isOwnProcess())
+        return;
+    ++m_userInput;
+}
+
 void AIRewriteController::showHud(const QString& message)
 {
     if (m_c.feedback)
@@ -240,7 +254,7 @@ void AIRewriteController::run(const QString& instruction, const QString& selecti
         return;
     }
     const QString system = systemPrompt(trimmed);
-    const QString targetKey = m_previousAppKey;
+    const Target target{m_previousWindow, m_previousAppKey, m_userInput};
     closePanel();
     activatePrevious();
     showHud(rewritingMessage());
@@ -253,24 +267,27 @@ void AIRewriteController::run(const QString& instruction, const QString& selecti
     }
     // Nothing cancels the request: a second rewrite may start while this one runs, and
     // each types its own reply.
-    connect(reply, &AIReply::finished, this, [this, selection, targetKey](const AIResult& result) {
+    connect(reply, &AIReply::finished, this, [this, selection, target](const AIResult& result) {
         if (!result.ok()) {
             showHud(failedMessage());
             return;
         }
-        finish(result.text, selection, targetKey);
+        finish(result.text, selection, target);
     });
 }
 
-void AIRewriteController::finish(const QString& reply, const QString& selection, const QString& targetKey)
+void AIRewriteController::finish(const QString& reply, const QString& selection, const Target& target)
 {
     if (reply.isEmpty()) {
         showHud(emptyReplyMessage());
         return;
     }
-    // The reply replaces whatever is selected in the window in front: only the program the
-    // text came from may receive it, never Quenvil's own windows.
-    if (!m_c.frontApp || m_c.frontApp->isOwnProcess() || m_c.frontApp->appKey() != targetKey) {
+    // The reply is typed wherever the caret of the window in front is: only into the window
+    // the text came from, never Quenvil's own, and only while the text is still selected
+    // there. A key or a click since the request went out may have replaced the selection
+    // or moved the caret into what the user wrote meanwhile.
+    if (!m_c.frontApp || m_c.frontApp->isOwnProcess() || m_c.frontApp->window() != target.window ||
+        m_c.frontApp->appKey() != target.appKey || m_userInput != target.inputSeen) {
         showHud(focusChangedMessage());
         return;
     }

@@ -20,6 +20,7 @@ class ExpansionFeedback;
 class FrontApp;
 class HotKey;
 class HotKeyBackend;
+class InputMonitor;
 class LearningEngine;
 class OnDeviceModel;
 class SelectedText;
@@ -28,8 +29,9 @@ class TypingLearner;
 // Rewrites the text selected in the application in front. present() (the hot key, the
 // menu item) reads the selection and opens a panel of instructions; the chosen one goes
 // with the selection to the writing back end, and the reply is typed over the
-// still-selected text in the application the user came from, provided that application
-// is still in front when the reply arrives. Progress and every failure are said in the
+// still-selected text in the window the user came from, provided that window is still in
+// front when the reply arrives and the user neither typed nor clicked outside Quenvil
+// since the request went out. Progress and every failure are said in the
 // HUD, whatever the HUD setting.
 //
 // Main thread only.
@@ -56,6 +58,9 @@ class AIRewriteController : public QObject
         TypingLearner* learner = nullptr;
         // Where registerHotKey() registers the combination.
         HotKeyBackend* hotKeys = nullptr;
+        // The user's own key and mouse presses. One made outside Quenvil while a request is
+        // out may have moved the caret or replaced the selection: that reply is dropped.
+        InputMonitor* input = nullptr;
     };
 
     // The AI side of the collaborators from the real services.
@@ -100,12 +105,22 @@ class AIRewriteController : public QObject
     static QString focusChangedMessage();
 
   private:
+    // Where a reply may go: the window the panel was opened over, as long as it saw no
+    // input since the request went out.
+    struct Target
+    {
+        quint64 window = 0;
+        QString appKey;
+        quint64 inputSeen = 0;
+    };
+
     void presentWith(const std::optional<QString>& selection, quint64 frontWindow, const QString& frontKey);
     void run(const QString& instruction, const QString& selection);
     void cancel();
     void closePanel();
     void activatePrevious();
-    void finish(const QString& reply, const QString& selection, const QString& targetKey);
+    void finish(const QString& reply, const QString& selection, const Target& target);
+    void noteUserInput();
     void showHud(const QString& message);
 
     AppState& m_state;
@@ -114,4 +129,6 @@ class AIRewriteController : public QObject
     std::unique_ptr<HotKey> m_hotKey;
     quint64 m_previousWindow = 0;
     QString m_previousAppKey;
+    // Key and mouse presses the user made outside Quenvil's own windows.
+    quint64 m_userInput = 0;
 };

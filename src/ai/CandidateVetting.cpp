@@ -478,7 +478,7 @@ QString CandidateVetting::vettingSystemPrompt()
 {
     const QStringList lines{
         QStringLiteral(
-            "You vet suggestions for Quenvil, a macOS autocorrect and text-expander app. Reply with "
+            "You vet suggestions for Quenvil, a Linux desktop autocorrect and text-expander app. Reply with "
             "JSON only."),
         QString(),
         QStringLiteral("For each correction pair {wrong, right}, decide whether auto-replacing every future "

@@ -219,6 +219,7 @@ void Application::buildAIAndLearning()
     rewriteWith.feedback = m_feedback.get();
     rewriteWith.replace = replace;
     rewriteWith.hotKeys = m_platform->hotKeys.get();
+    rewriteWith.input = m_platform->inputMonitor.get();
     m_rewrite = std::make_unique<AIRewriteController>(state, rewriteWith);
     AIRewriteController::setShared(m_rewrite.get());
 

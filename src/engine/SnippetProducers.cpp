@@ -25,13 +25,12 @@ SnippetProducers::SnippetProducers(AppState& state, ExpansionEngine& engine, Con
 
 QString SnippetProducers::aiSystemPrompt()
 {
-    return QStringLiteral("You are a writing assistant embedded in a macOS text expander. The user's message "
-                          "is an instruction, "
-                          "optionally including the text to act on. Reply with ONLY the finished text to "
-                          "insert into their document "
-                          "\u2014 no preamble, no surrounding quotes, no explanation, no markdown code "
-                          "fences. Match the apparent "
-                          "tone, formatting, and language of the input.");
+    return QStringLiteral(
+        "You are a writing assistant embedded in a Linux desktop text expander. The user's "
+        "message is an instruction, optionally including the text to act on. Reply with ONLY "
+        "the finished text to insert into their document \u2014 no preamble, no surrounding "
+        "quotes, no explanation, no markdown code fences. Match the apparent tone, "
+        "formatting, and language of the input.");
 }
 
 std::optional<QString> SnippetProducers::shellOutputText(const QByteArray& output)
@@ -142,6 +141,11 @@ void SnippetProducers::finishAI(const AIRun& run, const std::optional<QString>& 
 {
     if (!reply) {
         hud(QStringLiteral("AI snippet failed"));
+        return;
+    }
+    // A blank reply would only delete the trigger and type the text around the token.
+    if (Text::trimWhitespace(*reply).isEmpty()) {
+        hud(QStringLiteral("AI returned nothing"));
         return;
     }
     if (!stillWanted(run.started)) {

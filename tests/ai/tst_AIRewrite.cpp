@@ -10,11 +10,13 @@
 
 #include "FakeFrontApp.h"
 #include "FakeHotKeyBackend.h"
+#include "FakeInputMonitor.h"
 #include "FakeSelectedText.h"
 #include "TestHome.h"
 
 #include <QAbstractButton>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -24,6 +26,7 @@ namespace {
 constexpr quint64 kEditor = 10;
 constexpr quint64 kBrowser = 20;
 constexpr quint64 kOwn = 30;
+constexpr quint64 kSecondEditor = 40;
 
 class RecordingFeedback : public ExpansionFeedback
 {
@@ -77,6 +80,8 @@ class tst_AIRewrite : public QObject
     void replyIsTypedAndCounted();
     void failuresTypeNothing_data();
     void failuresTypeNothing();
+    void userInputAfterTheRequestCancels_data();
+    void userInputAfterTheRequestCancels();
     void cancelAndEmptyInstructionCloseQuietly();
     void presentWhileVisibleReusesThePanel();
     void hotKeyPresents();
@@ -88,6 +93,7 @@ class tst_AIRewrite : public QObject
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<FakeFrontApp> m_front;
     FakeSelectedText m_selected;
+    std::unique_ptr<FakeInputMonitor> m_input;
     RecordingFeedback m_feedback;
     CountingLearner m_learner;
     QList<Request> m_requests;
@@ -109,7 +115,10 @@ void tst_AIRewrite::init()
     m_front->addWindow(kEditor, QStringLiteral("Gedit"));
     m_front->addWindow(kBrowser, QStringLiteral("firefox"));
     m_front->addWindow(kOwn, QStringLiteral("quenvil"), true);
+    m_front->addWindow(kSecondEditor, QStringLiteral("Gedit"));
     m_front->bringToFront(kEditor);
+    m_input = std::make_unique<FakeInputMonitor>();
+    m_input->start();
     m_selected = FakeSelectedText();
     m_feedback = RecordingFeedback();
     m_learner = CountingLearner();
@@ -132,6 +141,7 @@ void tst_AIRewrite::init()
     c.onDeviceStatus = [] { return QStringLiteral("The local model is not running"); };
     c.toneProfile = [this] { return m_tone; };
     c.learner = &m_learner;
+    c.input = m_input.get();
     m_controller = std::make_unique<AIRewriteController>(*m_state, c);
 }
 
@@ -140,6 +150,7 @@ void tst_AIRewrite::cleanup()
     m_controller.reset();
     for (const Request& r : std::as_const(m_requests))
         delete r.reply.data();
+    m_input.reset();
     m_front.reset();
     m_state.reset();
     m_home.reset();
@@ -248,6 +259,7 @@ void tst_AIRewrite::voicePresetAndPrompt()
     const QString base = AIRewriteController::basePrompt();
     QVERIFY(base.contains(QString::fromUtf8("original \u2014 no preamble")));
     QVERIFY(base.contains(QStringLiteral("user's instruction")));
+    QVERIFY(!base.contains(QRegularExpression(QStringLiteral("(?i)\\bmac(os)?\\b"))));
     const QString voice = QStringLiteral("Rewrite in my voice");
 
     m_state->setUseToneProfile(true);
@@ -368,6 +380,9 @@ void tst_AIRewrite::failuresTypeNothing_data()
         << QString::fromUtf8("Rewrite cancelled \u2014 focus changed");
     QTest::newRow("Quenvil in front") << false << QStringLiteral("new text") << kOwn
                                       << QString::fromUtf8("Rewrite cancelled \u2014 focus changed");
+    QTest::newRow("another window of the same application")
+        << false << QStringLiteral("new text") << kSecondEditor
+        << QString::fromUtf8("Rewrite cancelled \u2014 focus changed");
 }
 
 void tst_AIRewrite::failuresTypeNothing()
@@ -387,6 +402,59 @@ void tst_AIRewrite::failuresTypeNothing()
     QVERIFY(m_typed.isEmpty());
     QCOMPARE(m_state->statExpansions(), qint64(0));
     QCOMPARE(m_learner.resets, 0);
+}
+
+void tst_AIRewrite::userInputAfterTheRequestCancels_data()
+{
+    QTest::addColumn<quint64>("frontDuringInput");
+    QTest::addColumn<bool>("click");
+    QTest::addColumn<bool>("typed");
+
+    QTest::newRow("typed on in the target") << kEditor << false << false;
+    QTest::newRow("clicked in the target") << kEditor << true << false;
+    // The press that chose the instruction can be reported after the request went out,
+    // while the panel is still the active window: that is not the target's input.
+    QTest::newRow("late press in Quenvil's panel") << kOwn << false << true;
+}
+
+void tst_AIRewrite::userInputAfterTheRequestCancels()
+{
+    QFETCH(quint64, frontDuringInput);
+    QFETCH(bool, click);
+    QFETCH(bool, typed);
+
+    // Input before the rewrite was asked for is the user's own business.
+    m_input->typeText(QStringLiteral("earlier"));
+    openPanel(QStringLiteral("the selected text"));
+    m_input->typeText(QStringLiteral("shorter"));
+    m_controller->panel()->presetButtons().first()->click();
+    QCOMPARE(m_requests.size(), 1);
+    QCOMPARE(m_front->window(), kEditor);
+
+    m_front->bringToFront(frontDuringInput);
+    if (click)
+        m_input->click();
+    else
+        m_input->typeText(QStringLiteral("more words"));
+    m_front->bringToFront(kEditor);
+    m_requests[0].reply->finish(AIResult::success(QStringLiteral("Short text.")));
+
+    if (typed) {
+        QTRY_COMPARE(m_typed.size(), 1);
+        QCOMPARE(m_feedback.hud, QStringList{AIRewriteController::rewritingMessage()});
+        return;
+    }
+    QTRY_COMPARE(m_feedback.hud.size(), 2);
+    QCOMPARE(m_feedback.hud.last(), AIRewriteController::focusChangedMessage());
+    QVERIFY(m_typed.isEmpty());
+    QCOMPARE(m_state->statExpansions(), qint64(0));
+    QCOMPARE(m_learner.resets, 0);
+
+    // The next rewrite starts afresh: its reply is typed.
+    openPanel(QStringLiteral("the selected text"));
+    m_controller->panel()->presetButtons().first()->click();
+    m_requests[1].reply->finish(AIResult::success(QStringLiteral("Short text.")));
+    QTRY_COMPARE(m_typed.size(), 1);
 }
 
 void tst_AIRewrite::cancelAndEmptyInstructionCloseQuietly()

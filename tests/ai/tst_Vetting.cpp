@@ -175,7 +175,9 @@ void tst_Vetting::fixedTexts()
     QCOMPARE(CandidateVetting::correctionInstructions().toUtf8().size(), 387);
     QCOMPARE(CandidateVetting::phraseInstructions().toUtf8().size(), 349);
     const QString system = CandidateVetting::vettingSystemPrompt();
-    QCOMPARE(system.toUtf8().size(), 1050);
+    QCOMPARE(system.toUtf8().size(), 1058);
+    QVERIFY(
+        system.startsWith(QStringLiteral("You vet suggestions for Quenvil, a Linux desktop autocorrect")));
     const QStringList lines = system.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 12);
     QVERIFY(lines.at(1).isEmpty() && lines.at(5).isEmpty() && lines.at(9).isEmpty());

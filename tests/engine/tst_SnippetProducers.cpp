@@ -14,6 +14,7 @@
 #include "TestHome.h"
 
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -445,6 +446,7 @@ void tst_SnippetProducers::aiTypesReply()
     QCOMPARE(m_model.requests.size(), 1);
     QCOMPARE(m_model.requests[0].backend, AIBackend::openAI);
     QCOMPARE(m_model.requests[0].system, SnippetProducers::aiSystemPrompt());
+    QVERIFY(!m_model.requests[0].system.contains(QRegularExpression(QStringLiteral("(?i)\\bmac(os)?\\b"))));
     QCOMPARE(m_model.requests[0].user, instruction);
     QCOMPARE(m_feedback.hud, QStringList{QStringLiteral("\u2726 writing\u2026")});
     QVERIFY(m_engine->buffer().isEmpty());
@@ -473,27 +475,35 @@ void tst_SnippetProducers::aiTypesReply()
 void tst_SnippetProducers::aiFailedOrCancelled_data()
 {
     QTest::addColumn<bool>("fails");
+    QTest::addColumn<QString>("reply");
     QTest::addColumn<int>("interference"); // -1: none
     QTest::addColumn<bool>("hud");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("failed") << true << -1 << true << QStringLiteral("AI snippet failed");
-    QTest::newRow("typed on") << false << int(Interference::typedKey) << true
+    const QString hi = QStringLiteral("hi");
+    const QString nothing = QStringLiteral("AI returned nothing");
+    QTest::newRow("failed") << true << QString() << -1 << true << QStringLiteral("AI snippet failed");
+    QTest::newRow("typed on") << false << hi << int(Interference::typedKey) << true
                               << QStringLiteral("AI snippet cancelled");
-    QTest::newRow("another window") << false << int(Interference::frontChanged) << true
+    QTest::newRow("another window") << false << hi << int(Interference::frontChanged) << true
                                     << QStringLiteral("AI snippet cancelled");
-    QTest::newRow("failed, HUD off") << true << -1 << false << QString();
-    QTest::newRow("typed on, HUD off") << false << int(Interference::typedKey) << false << QString();
+    QTest::newRow("failed, HUD off") << true << QString() << -1 << false << QString();
+    QTest::newRow("typed on, HUD off") << false << hi << int(Interference::typedKey) << false << QString();
+    // A blank reply must not delete the trigger for the text around the token alone.
+    QTest::newRow("empty reply") << false << QString() << -1 << true << nothing;
+    QTest::newRow("only white space") << false << QStringLiteral("  \n\t\u00a0") << -1 << true << nothing;
+    QTest::newRow("blank, HUD off") << false << QStringLiteral(" \n") << -1 << false << QString();
 }
 
 void tst_SnippetProducers::aiFailedOrCancelled()
 {
     QFETCH(bool, fails);
+    QFETCH(QString, reply);
     QFETCH(int, interference);
     QFETCH(bool, hud);
     QFETCH(QString, message);
     m_state->setHudEnabled(hud);
-    m_state->setSnippets({snippet(QStringLiteral(";ai"), QStringLiteral("{ai:say hi}"))});
+    m_state->setSnippets({snippet(QStringLiteral(";ai"), QStringLiteral("Dear {ai:say hi} Regards"))});
     type(QStringLiteral(";ai "));
     QCOMPARE(m_model.requests.size(), 1);
     if (interference >= 0)
@@ -501,13 +511,17 @@ void tst_SnippetProducers::aiFailedOrCancelled()
     if (fails)
         m_model.requests[0].reply(std::nullopt, QStringLiteral("The request timed out."));
     else
-        m_model.requests[0].reply(QStringLiteral("hi"), {});
+        m_model.requests[0].reply(reply, {});
     QTest::qWait(10);
     QVERIFY(m_replaced.isEmpty());
     const QStringList expected =
         hud ? QStringList{QStringLiteral("\u2726 writing\u2026"), message} : QStringList();
     QCOMPARE(m_feedback.hud, expected);
     QCOMPARE(m_state->statExpansions(), 0);
+    QCOMPARE(m_state->statCharsSaved(), 0);
+    QVERIFY(!m_state->lastExpansion());
+    QVERIFY(m_state->usageBySnippet().isEmpty());
+    QCOMPARE(m_feedback.sounds, QStringList());
 }
 
 void tst_SnippetProducers::fillInIgnoresClipboardTokens()

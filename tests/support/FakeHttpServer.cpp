@@ -136,10 +136,26 @@ void FakeHttpServer::onReadable(QTcpSocket* socket)
     if (reply.neverAnswer)
         return;
     QPointer<QTcpSocket> guard(socket);
+    if (reply.held) {
+        m_held.append({guard, reply});
+        return;
+    }
     QTimer::singleShot(reply.delayMs, this, [this, guard, reply] {
         if (guard)
             respond(guard, reply);
     });
+}
+
+int FakeHttpServer::releaseHeld()
+{
+    const QList<std::pair<QPointer<QTcpSocket>, Reply>> held = std::exchange(m_held, {});
+    for (const auto& [guard, reply] : held) {
+        QTimer::singleShot(reply.delayMs, this, [this, guard, reply] {
+            if (guard)
+                respond(guard, reply);
+        });
+    }
+    return int(held.size());
 }
 
 void FakeHttpServer::respond(QTcpSocket* socket, const Reply& reply)

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTcpServer>
 
@@ -45,6 +46,8 @@ class FakeHttpServer : public QObject
         int pieceDelayMs = 0;
         // Read the request and never answer.
         bool neverAnswer = false;
+        // Read the request and answer only when the test calls releaseHeld().
+        bool held = false;
 
         static Reply json(int status, const QByteArray& body);
         static Reply redirect(int status, const QByteArray& location);
@@ -63,6 +66,8 @@ class FakeHttpServer : public QObject
     void setReply(const QByteArray& path, const Reply& reply);
 
     const QList<Request>& requests() const { return m_requests; }
+    // Answers the held requests now (their delay still applies); how many there were.
+    int releaseHeld();
     // Waits (running the event loop) until at least `count` requests have arrived.
     bool waitForRequests(int count, int timeoutMs = 5000);
 
@@ -82,4 +87,5 @@ class FakeHttpServer : public QObject
     QHash<QByteArray, Reply> m_replies;
     QList<Request> m_requests;
     QHash<QTcpSocket*, QByteArray> m_pending;
+    QList<std::pair<QPointer<QTcpSocket>, Reply>> m_held;
 };
