@@ -44,12 +44,15 @@ QString describe(const QWidget* widget);
 
 } // namespace LayoutCheck
 
-// Saves the picture and fails the test with every problem found.
+// Saves the picture and fails the test with every problem found, each on its own line.
 #define QUENVIL_VERIFY_LAYOUT(widget, name, ...)                                                             \
     do {                                                                                                     \
         QApplication::processEvents();                                                                       \
         LayoutCheck::savePicture((widget), (name));                                                          \
         const QStringList _layoutProblems = LayoutCheck::problems((widget), ##__VA_ARGS__);                  \
-        QVERIFY2(_layoutProblems.isEmpty(),                                                                  \
-                 qPrintable(QStringLiteral("%1: ").arg(name) + _layoutProblems.join(QStringLiteral("; ")))); \
+        for (const QString& _problem : _layoutProblems)                                                      \
+            qWarning("%s: %s", qPrintable(QString(name)), qPrintable(_problem));                             \
+        QVERIFY2(                                                                                            \
+            _layoutProblems.isEmpty(),                                                                       \
+            qPrintable(QStringLiteral("%1: %2 layout problems").arg(name).arg(_layoutProblems.size())));     \
     } while (false)
