@@ -242,13 +242,15 @@ class Checker
                                   .arg(describe(label))
                                   .arg(qCeil(need.width()))
                                   .arg(box.width()));
+        // A wrapped label's height for its width counts its own margins and padding.
         const int needHeight =
-            label->wordWrap() ? label->heightForWidth(label->width()) - 2 * m : qCeil(need.height());
-        if (needHeight > box.height() + heightSlack)
+            label->wordWrap() ? label->heightForWidth(label->width()) : qCeil(need.height());
+        const int hasHeight = label->wordWrap() ? label->height() : box.height();
+        if (needHeight > hasHeight + heightSlack)
             m_problems.append(QStringLiteral("%1 is cut off: needs %2 px height, has %3")
                                   .arg(describe(label))
                                   .arg(needHeight)
-                                  .arg(box.height()));
+                                  .arg(hasHeight));
     }
 
     void checkButton(QAbstractButton* button)
