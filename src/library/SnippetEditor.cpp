@@ -8,6 +8,7 @@
 #include "ui/RoundedPanel.h"
 #include "ui/SettingRow.h"
 #include "ui/Theme.h"
+#include "ui/TextFit.h"
 #include "ui/ThemedTextField.h"
 
 #include <QComboBox>
@@ -17,6 +18,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
 using namespace SnippetEditorLogic;
@@ -196,6 +199,7 @@ SnippetEditor::SnippetEditor(AppState& state, const Snippet& snippet, bool isNew
             m_snippet.groupID.reset();
         else
             m_snippet.groupID = m_groupPicker->itemData(index).toUuid();
+        showGroupTooltip();
         refresh();
     });
 
@@ -252,12 +256,29 @@ void SnippetEditor::fillGroups()
     m_groupPicker->addItem(QStringLiteral("None"));
     int current = m_snippet.groupID ? -1 : 0;
     const QList<SnippetGroup>& groups = m_state.groups();
+    // The picker is at most 220 wide: a longer name is shortened with an ellipsis in the
+    // field and its list, and shown whole in the tooltip.
+    QStyleOptionComboBox option;
+    option.initFrom(m_groupPicker);
+    option.rect.setWidth(m_groupPicker->maximumWidth());
+    const int room =
+        m_groupPicker->style()
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, m_groupPicker)
+            .width();
     for (const SnippetGroup& g : groups) {
-        m_groupPicker->addItem(g.name, g.id);
+        m_groupPicker->addItem(fitText(m_groupPicker->font(), g.name, room), g.id);
+        m_groupPicker->setItemData(m_groupPicker->count() - 1, g.name, Qt::ToolTipRole);
         if (current < 0 && m_snippet.groupID == g.id)
             current = m_groupPicker->count() - 1;
     }
     m_groupPicker->setCurrentIndex(current);
+    showGroupTooltip();
+}
+
+void SnippetEditor::showGroupTooltip()
+{
+    const QString name = m_groupPicker->currentData(Qt::ToolTipRole).toString();
+    m_groupPicker->setToolTip(name != m_groupPicker->currentText() ? name : QString());
 }
 
 void SnippetEditor::refresh()

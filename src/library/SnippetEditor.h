@@ -59,6 +59,7 @@ class SnippetEditor : public QDialog
                             SettingRow** rowOut = nullptr);
     void setKind(SnippetKind kind);
     void fillGroups();
+    void showGroupTooltip();
     void refresh();
 
     AppState& m_state;

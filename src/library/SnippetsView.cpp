@@ -59,16 +59,23 @@ SnippetsView::SnippetsView(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(m_newButton, &QAbstractButton::clicked, this, &SnippetsView::openNewSnippet);
 
     // Search and status.
+    // The field keeps its full width where the page allows and never less than a usable one;
+    // the message takes what is left and wraps, so a long one never squeezes the field. The
+    // field's far larger stretch fills it to its maximum before the message gets the rest.
     auto* searchRow = new QHBoxLayout;
     searchRow->setSpacing(12);
     m_search = new ThemedTextField(QStringLiteral("Search snippets…"), false, this);
+    m_search->setObjectName(QStringLiteral("search"));
     m_search->setAccessibleName(QStringLiteral("Search snippets…"));
-    m_search->setMaximumWidth(320);
-    searchRow->addWidget(m_search, 1);
+    m_search->setMinimumWidth(searchMinimumWidth);
+    m_search->setMaximumWidth(searchMaximumWidth);
+    searchRow->addWidget(m_search, 100);
     m_statusLabel = LibraryLook::label({}, 11.5, Theme::textTertiary(), this);
+    m_statusLabel->setObjectName(QStringLiteral("transferStatus"));
+    m_statusLabel->setWordWrap(true);
+    m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_statusLabel->hide();
-    searchRow->addWidget(m_statusLabel);
-    searchRow->addStretch();
+    searchRow->addWidget(m_statusLabel, 1);
     page->addLayout(searchRow);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_model->setSearch(text);

@@ -31,6 +31,9 @@ class SnippetsView : public QWidget
     Q_OBJECT
 
   public:
+    static constexpr int searchMinimumWidth = 200;
+    static constexpr int searchMaximumWidth = 320;
+
     explicit SnippetsView(AppState& state, QWidget* parent = nullptr);
     ~SnippetsView() override;
 

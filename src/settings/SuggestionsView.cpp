@@ -9,11 +9,13 @@
 #include "settings/PagePieces.h"
 #include "ui/AccentToggle.h"
 #include "ui/Card.h"
+#include "ui/FlowLayout.h"
 #include "ui/PillButton.h"
 #include "ui/SectionHeader.h"
 #include "ui/SettingRow.h"
 #include "ui/SymbolImage.h"
 #include "ui/Theme.h"
+#include "ui/TextFit.h"
 #include "ui/ThemedTextField.h"
 
 #include <QButtonGroup>
@@ -28,6 +30,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace SuggestionsLogic;
@@ -67,15 +70,51 @@ QLabel* monoLabel(const QString& text, qreal size, const QColor& color, QWidget*
     return l;
 }
 
+// One side of a correction: a frame 140 wide where the row has room, narrower where it has
+// not (the page's smallest width), its word then ending in an ellipsis with the whole word in
+// the tooltip. A row of fixed frames would be wider than the page and lose its buttons.
+class CorrectionWordLabel : public QLabel
+{
+  public:
+    static constexpr int frameWidth = 140;
+    static constexpr int leastWidth = 48;
+
+    explicit CorrectionWordLabel(QWidget* parent) : QLabel(parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setMaximumWidth(frameWidth);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+
+    void setWord(const QString& word)
+    {
+        m_word = word;
+        setToolTip(word);
+        fit();
+    }
+
+    QSize sizeHint() const override { return {frameWidth, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {leastWidth, QLabel::minimumSizeHint().height()}; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+  private:
+    void fit() { setText(fitText(font(), m_word, contentsRect().width())); }
+
+    QString m_word;
+};
 
 // "Make template": a borderless button of a wand and a short text in the accent colour.
 class LinkButton : public QAbstractButton
 {
   public:
     LinkButton(const QString& symbol, const QString& title, QWidget* parent)
-        : QAbstractButton(parent)
-        , m_symbol(symbol)
-        , m_title(title)
+        : QAbstractButton(parent), m_symbol(symbol), m_title(title)
     {
         setAccessibleName(title);
         setCursor(Qt::PointingHandCursor);
@@ -85,7 +124,8 @@ class LinkButton : public QAbstractButton
     QSize sizeHint() const override
     {
         const QFontMetrics fm(font());
-        return {symbolSide() + 3 + fm.horizontalAdvance(m_title) + 2, std::max(fm.height(), symbolSide()) + 2};
+        return {symbolSide() + 3 + fm.horizontalAdvance(m_title) + 2,
+                std::max(fm.height(), symbolSide()) + 2};
     }
 
   protected:
@@ -94,10 +134,12 @@ class LinkButton : public QAbstractButton
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const int side = symbolSide();
-        PagePieces::paintSymbol(painter, m_symbol, QRectF(1, (height() - side) / 2.0, side, side), Theme::accent(), 400);
+        PagePieces::paintSymbol(painter, m_symbol, QRectF(1, (height() - side) / 2.0, side, side),
+                                Theme::accent(), 400);
         painter.setFont(font());
         painter.setPen(Theme::accent());
-        painter.drawText(QRect(side + 4, 0, width() - side - 4, height()), Qt::AlignLeft | Qt::AlignVCenter, m_title);
+        painter.drawText(QRect(side + 4, 0, width() - side - 4, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         m_title);
         if (hasFocus()) {
             painter.setPen(QPen(withAlpha(Theme::accent(), 0.6), 1));
             painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
@@ -137,9 +179,7 @@ QString segmentStyle()
 
 // Small pieces ----------------------------------------------------------------------------
 
-HoverRow::HoverRow(qreal hoverAlpha, QWidget* parent)
-    : QWidget(parent)
-    , m_hoverAlpha(hoverAlpha)
+HoverRow::HoverRow(qreal hoverAlpha, QWidget* parent) : QWidget(parent), m_hoverAlpha(hoverAlpha)
 {
     setAttribute(Qt::WA_Hover);
 }
@@ -176,12 +216,9 @@ void HoverRow::paintEvent(QPaintEvent*)
     painter.fillPath(shape, QColor(255, 255, 255, int(std::round(m_hoverAlpha * 255))));
 }
 
-RevealedSymbolButton::RevealedSymbolButton(const QString& symbol, qreal size, const QColor& color, const QString& name,
-                           QWidget* parent)
-    : QAbstractButton(parent)
-    , m_symbol(symbol)
-    , m_size(size)
-    , m_color(color)
+RevealedSymbolButton::RevealedSymbolButton(const QString& symbol, qreal size, const QColor& color,
+                                           const QString& name, QWidget* parent)
+    : QAbstractButton(parent), m_symbol(symbol), m_size(size), m_color(color)
 {
     setAccessibleName(name);
     setToolTip(name);
@@ -210,8 +247,8 @@ void RevealedSymbolButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal side = m_size * 1.2;
-    PagePieces::paintSymbol(painter, m_symbol, QRectF((width() - side) / 2, (height() - side) / 2, side, side), m_color,
-                       400);
+    PagePieces::paintSymbol(painter, m_symbol,
+                            QRectF((width() - side) / 2, (height() - side) / 2, side, side), m_color, 400);
     if (hasFocus()) {
         painter.setPen(QPen(withAlpha(Theme::accent(), 0.6), 1));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
@@ -230,8 +267,7 @@ void RevealedSymbolButton::focusOutEvent(QFocusEvent* event)
     update();
 }
 
-CountChip::CountChip(int count, QWidget* parent)
-    : QWidget(parent)
+CountChip::CountChip(int count, QWidget* parent) : QWidget(parent)
 {
     setFont(Theme::systemFont(9.5, QFont::DemiBold, Theme::FontDesign::Monospaced));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -270,9 +306,7 @@ void CountChip::paintEvent(QPaintEvent*)
     painter.drawText(rect(), Qt::AlignCenter, text());
 }
 
-AIBadge::AIBadge(AIVerdict verdict, QWidget* parent)
-    : QWidget(parent)
-    , m_verdict(verdict)
+AIBadge::AIBadge(AIVerdict verdict, QWidget* parent) : QWidget(parent), m_verdict(verdict)
 {
     setFont(Theme::systemFont(9.5, QFont::DemiBold));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -310,29 +344,38 @@ void AIBadge::paintEvent(QPaintEvent*)
     capsule.addRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
     painter.fillPath(capsule, withAlpha(b.colour, 0.13));
     const int symbol = int(std::ceil(9 * 1.2));
-    PagePieces::paintSymbol(painter, b.symbol, QRectF(6, (height() - symbol) / 2.0, symbol, symbol), b.colour, 400);
+    PagePieces::paintSymbol(painter, b.symbol, QRectF(6, (height() - symbol) / 2.0, symbol, symbol), b.colour,
+                            400);
     painter.setPen(b.colour);
-    painter.drawText(QRect(6 + symbol + 3, 0, width() - symbol - 9, height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     b.label);
+    painter.drawText(QRect(6 + symbol + 3, 0, width() - symbol - 9, height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, b.label);
 }
 
 // Correction rows -------------------------------------------------------------------------
 
 CorrectionSuggestionRow::CorrectionSuggestionRow(const CorrectionCandidate& candidate, QWidget* parent)
-    : HoverRow(0.03, parent)
-    , m_candidate(candidate)
+    : HoverRow(0.03, parent), m_candidate(candidate)
 {
+    setObjectName(QStringLiteral("correctionRow"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 6, 12, 6);
     layout->setSpacing(10);
 
-    m_wrong = monoLabel(QString(), 12, withAlpha(Theme::red(), 0.8), this);
-    QFont struck = m_wrong->font();
-    struck.setStrikeOut(true);
-    m_wrong->setFont(struck);
-    m_wrong->setFixedWidth(140);
-    m_right = monoLabel(QString(), 12, Theme::green(), this);
-    m_right->setFixedWidth(140);
+    const auto word = [this](const QColor& color, bool struck) {
+        auto* label = new CorrectionWordLabel(this);
+        QFont font = Theme::systemFont(12, QFont::Normal, Theme::FontDesign::Monospaced);
+        font.setStrikeOut(struck);
+        label->setFont(font);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, color);
+        palette.setColor(QPalette::Text, color);
+        label->setPalette(palette);
+        return label;
+    };
+    m_wrong = word(withAlpha(Theme::red(), 0.8), true);
+    m_wrong->setObjectName(QStringLiteral("correctionWrong"));
+    m_right = word(Theme::green(), false);
+    m_right->setObjectName(QStringLiteral("correctionRight"));
     m_count = new CountChip(candidate.count, this);
     m_badge = new AIBadge(AIVerdict::approved, this);
     m_accept = new PillButton(QStringLiteral("Add correction"), QStringLiteral("checkmark"), true, this);
@@ -355,16 +398,37 @@ CorrectionSuggestionRow::CorrectionSuggestionRow(const CorrectionCandidate& cand
 void CorrectionSuggestionRow::setCandidate(const CorrectionCandidate& candidate)
 {
     m_candidate = candidate;
-    m_wrong->setText(candidate.wrong);
-    m_wrong->setToolTip(candidate.wrong);
-    m_right->setText(candidate.right);
-    m_right->setToolTip(candidate.right);
+    static_cast<CorrectionWordLabel*>(m_wrong)->setWord(candidate.wrong);
+    static_cast<CorrectionWordLabel*>(m_right)->setWord(candidate.right);
     m_count->setCount(candidate.count);
     if (candidate.aiVerdict)
         m_badge->setVerdict(*candidate.aiVerdict);
     m_badge->setVisible(candidate.aiVerdict.has_value());
     setRowOpacity(this, rowOpacity(candidate.aiVerdict));
     setAccessibleName(QStringLiteral("%1 \u2192 %2").arg(candidate.wrong, candidate.right));
+}
+
+void CorrectionSuggestionRow::resizeEvent(QResizeEvent* event)
+{
+    HoverRow::resizeEvent(event);
+    // Both frames get what the row can spare beside everything else it may show, the wider
+    // verdict badge included, so that every row of the list shares one frame width and the
+    // arrows stay in a column.
+    static const int widestBadge = [] {
+        return qMax(AIBadge(AIVerdict::approved).sizeHint().width(),
+                    AIBadge(AIVerdict::rejected).sizeHint().width());
+    }();
+    const auto* row = static_cast<QHBoxLayout*>(layout());
+    const QMargins margins = row->contentsMargins();
+    const int others = margins.left() + margins.right() + 7 * row->spacing() +
+                       row->itemAt(1)->sizeHint().width() + m_count->sizeHint().width() + widestBadge +
+                       m_accept->sizeHint().width() + m_dismiss->sizeHint().width();
+    const int frame = std::clamp((width() - others) / 2, int(CorrectionWordLabel::leastWidth),
+                                 int(CorrectionWordLabel::frameWidth));
+    if (m_wrong->maximumWidth() != frame) {
+        m_wrong->setMaximumWidth(frame);
+        m_right->setMaximumWidth(frame);
+    }
 }
 
 qreal CorrectionSuggestionRow::opacity() const
@@ -376,10 +440,9 @@ qreal CorrectionSuggestionRow::opacity() const
 
 PhraseSuggestionRow::PhraseSuggestionRow(const PhraseCandidate& candidate, const Context& context,
                                          QWidget* parent)
-    : HoverRow(0.03, parent)
-    , m_candidate(candidate)
-    , m_context(context)
+    : HoverRow(0.03, parent), m_candidate(candidate), m_context(context)
 {
+    setObjectName(QStringLiteral("phraseRow"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 8, 12, 8);
     layout->setSpacing(10);
@@ -387,13 +450,15 @@ PhraseSuggestionRow::PhraseSuggestionRow(const PhraseCandidate& candidate, const
     auto* text = new QVBoxLayout;
     text->setSpacing(4);
     m_content = PagePieces::label(QString(), 12, Theme::textPrimary(), this);
+    m_content->setObjectName(QStringLiteral("phraseContent"));
     m_content->setWordWrap(true);
     m_content->setMaximumHeight(QFontMetrics(m_content->font()).lineSpacing() * 2 + 2);
     m_content->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     text->addWidget(m_content);
 
-    auto* meta = new QHBoxLayout;
-    meta->setSpacing(6);
+    // The chips and the template control wrap onto a second line where the row is narrow,
+    // rather than pushing the trigger field and the buttons off the page.
+    auto* meta = new FlowLayout(nullptr, 6);
     m_count = new CountChip(candidate.count, this);
     m_badge = new AIBadge(AIVerdict::approved, this);
     m_makeTemplate = new LinkButton(QStringLiteral("wand.and.stars"), QStringLiteral("Make template"), this);
@@ -416,7 +481,6 @@ PhraseSuggestionRow::PhraseSuggestionRow(const PhraseCandidate& candidate, const
     meta->addWidget(m_badge);
     meta->addWidget(m_makeTemplate);
     meta->addWidget(m_picker);
-    meta->addStretch(1);
     text->addLayout(meta);
     m_problem = PagePieces::label(QString(), 11, Theme::amber(), this);
     m_problem->setWordWrap(true);
@@ -549,18 +613,20 @@ void PhraseSuggestionRow::refresh()
 
 // Watching rows ---------------------------------------------------------------------------
 
-WatchingRow::WatchingRow(QWidget* parent)
-    : HoverRow(0.02, parent)
+WatchingRow::WatchingRow(QWidget* parent) : HoverRow(0.02, parent)
 {
+    setObjectName(QStringLiteral("watchingRow"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 4, 12, 4);
     layout->setSpacing(8);
     m_left = monoLabel(QString(), 11.5, Theme::textSecondary(), this);
+    m_left->setObjectName(QStringLiteral("watchingText"));
     m_left->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     m_arrow = new PageSymbolView(QStringLiteral("arrow.right"), 8, Theme::textTertiary(), this, 600);
     m_right = monoLabel(QString(), 11.5, Theme::textSecondary(), this);
     m_detail = PagePieces::label(QString(), 9.5, Theme::textTertiary(), this, QFont::Medium);
-    m_dismiss = new RevealedSymbolButton(QStringLiteral("xmark"), 9, Theme::textTertiary(), QStringLiteral("Dismiss"), this);
+    m_dismiss = new RevealedSymbolButton(QStringLiteral("xmark"), 9, Theme::textTertiary(),
+                                         QStringLiteral("Dismiss"), this);
     m_dismiss->setRevealed(false);
     layout->addWidget(m_left);
     layout->addWidget(m_arrow);
@@ -576,7 +642,8 @@ void WatchingRow::set(const QString& left, const std::optional<QString>& right, 
 {
     // One line at most: a long phrase ends in an ellipsis (the whole text is the tooltip).
     const QFontMetrics fm(m_left->font());
-    m_left->setText(fm.elidedText(QString(left).replace(QLatin1Char('\n'), QLatin1Char(' ')), Qt::ElideRight, 420));
+    m_left->setText(
+        fm.elidedText(QString(left).replace(QLatin1Char('\n'), QLatin1Char(' ')), Qt::ElideRight, 420));
     m_left->setToolTip(left);
     m_arrow->setVisible(right.has_value());
     m_right->setVisible(right.has_value());
@@ -600,14 +667,8 @@ QString WatchingRow::detailText() const
 SuggestionsView::SuggestionsView(AppState& state, LearningEngine& learning, AIVetter& vetter,
                                  CandidateVetting& vetting, PhraseTemplates& templates, AIAccess ai,
                                  OnDeviceModel* onDevice, QWidget* parent)
-    : QWidget(parent)
-    , m_state(state)
-    , m_learning(learning)
-    , m_vetter(vetter)
-    , m_vetting(vetting)
-    , m_templates(templates)
-    , m_ai(std::move(ai))
-    , m_onDevice(onDevice)
+    : QWidget(parent), m_state(state), m_learning(learning), m_vetter(vetter), m_vetting(vetting),
+      m_templates(templates), m_ai(std::move(ai)), m_onDevice(onDevice)
 {
     setPalette(Theme::darkPalette(Theme::bg()));
     setAutoFillBackground(true);
@@ -619,11 +680,12 @@ SuggestionsView::SuggestionsView(AppState& state, LearningEngine& learning, AIVe
     // Header and error line.
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    header->addWidget(new SectionHeader(QStringLiteral("Suggestions"),
-                                        QStringLiteral("Learned from how you type. Nothing is applied until you "
-                                                       "accept it."),
-                                        this),
-                      1, Qt::AlignTop);
+    header->addWidget(
+        new SectionHeader(QStringLiteral("Suggestions"),
+                          QStringLiteral("Learned from how you type. Nothing is applied until you "
+                                         "accept it."),
+                          this),
+        1, Qt::AlignTop);
     m_vetButton = new PillButton(QString(), QStringLiteral("sparkles"), true, this);
     header->addWidget(m_vetButton, 0, Qt::AlignTop);
     page->addLayout(header);
@@ -648,6 +710,7 @@ SuggestionsView::SuggestionsView(AppState& state, LearningEngine& learning, AIVe
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("suggestionsContent"));
     content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 24);
@@ -656,11 +719,13 @@ SuggestionsView::SuggestionsView(AppState& state, LearningEngine& learning, AIVe
     m_empty = new Card(18, content);
     auto* emptyRow = new QHBoxLayout;
     emptyRow->setSpacing(14);
-    emptyRow->addWidget(new PageSymbolView(QStringLiteral("lightbulb"), 20, Theme::textTertiary(), nullptr, 400), 0,
-                        Qt::AlignVCenter);
+    emptyRow->addWidget(
+        new PageSymbolView(QStringLiteral("lightbulb"), 20, Theme::textTertiary(), nullptr, 400), 0,
+        Qt::AlignVCenter);
     auto* emptyText = new QVBoxLayout;
     emptyText->setSpacing(4);
-    emptyText->addWidget(PagePieces::label(emptyStateTitle(), 13, Theme::textPrimary(), nullptr, QFont::DemiBold));
+    emptyText->addWidget(
+        PagePieces::label(emptyStateTitle(), 13, Theme::textPrimary(), nullptr, QFont::DemiBold));
     QLabel* emptySentence = PagePieces::label(emptyStateSentence(), 11.5, Theme::textSecondary());
     emptySentence->setWordWrap(true);
     emptyText->addWidget(emptySentence);
@@ -678,7 +743,8 @@ SuggestionsView::SuggestionsView(AppState& state, LearningEngine& learning, AIVe
         layout->setSpacing(spacing);
         column->addWidget(box);
     };
-    section(QStringLiteral("TYPOS YOU FIX BY HAND"), m_correctionsCaption, m_correctionsBox, m_correctionsLayout, 4);
+    section(QStringLiteral("TYPOS YOU FIX BY HAND"), m_correctionsCaption, m_correctionsBox,
+            m_correctionsLayout, 4);
     section(QStringLiteral("TEXT YOU RETYPE"), m_phrasesCaption, m_phrasesBox, m_phrasesLayout, 4);
     section(QStringLiteral("STILL WATCHING"), m_watchingCaption, m_watchingBox, m_watchingLayout, 2);
 
@@ -688,6 +754,7 @@ SuggestionsView::SuggestionsView(AppState& state, LearningEngine& learning, AIVe
     m_footer = PagePieces::label(QString(), 11, Theme::textTertiary(), content);
     m_footer->setWordWrap(true);
     m_clear = new PillButton(QStringLiteral("Clear learned data"), QStringLiteral("trash"), false, content);
+    m_clear->setObjectName(QStringLiteral("clearLearnedData"));
     footer->addWidget(m_footer, 1);
     footer->addWidget(m_clear, 0, Qt::AlignVCenter);
     column->addLayout(footer);

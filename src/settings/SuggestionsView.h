@@ -60,7 +60,7 @@ class RevealedSymbolButton : public QAbstractButton
 
   public:
     RevealedSymbolButton(const QString& symbol, qreal size, const QColor& color, const QString& name,
-                 QWidget* parent = nullptr);
+                         QWidget* parent = nullptr);
     void setRevealed(bool revealed);
     bool isRevealed() const { return m_revealed; }
     bool isShowing() const { return m_revealed || hasFocus(); }
@@ -134,6 +134,9 @@ class CorrectionSuggestionRow : public HoverRow
   Q_SIGNALS:
     void accepted(const CorrectionCandidate& candidate);
     void dismissed(const CorrectionCandidate& candidate);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     CorrectionCandidate m_candidate;

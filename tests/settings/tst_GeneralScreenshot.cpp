@@ -1,18 +1,23 @@
-// The General page on a real X server, saved as PNGs in the build tree for a person to
-// look at: sounds on, an OpenAI back end chosen, usage recorded. Only drawing is asserted.
+// The General page laid out on a real X server, sounds on, an OpenAI back end chosen, usage
+// recorded and a long excluded window class, at the settings window's smallest and usual size:
+// nothing may overlap, be cut off or leave a field too narrow to use, scrolled from top to end.
+// Each picture goes to the build folder for review.
 #include "ai/AIVetter.h"
 #include "ai/LearningEngine.h"
 #include "ai/OnDeviceModel.h"
 #include "ai/OpenAIClient.h"
 #include "ai/ToneProfile.h"
+#include "app/SettingsWindow.h"
 #include "model/AppState.h"
 #include "model/BackupManager.h"
 #include "settings/AISettingsCard.h"
 #include "settings/GeneralView.h"
+#include "settings/SettingsRootView.h"
 #include "ui/ThemedSecureField.h"
 
 #include "../ai/ScriptedModel.h"
 #include "FakeLaunchAtLogin.h"
+#include "LayoutCheck.h"
 #include "TestHome.h"
 #include "XServerEnvironment.h"
 
@@ -20,6 +25,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <memory>
@@ -28,17 +34,6 @@ namespace {
 
 const QDateTime kNow = QDateTime(QDate(2025, 3, 1), QTime(9, 30), Qt::UTC);
 
-bool save(QWidget& widget, const QString& name)
-{
-    QApplication::processEvents();
-    const QPixmap shot = widget.grab();
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-    if (shot.isNull() || !shot.save(path))
-        return false;
-    qInfo("Page written to %s", qPrintable(path));
-    return true;
-}
-
 } // namespace
 
 class tst_GeneralScreenshot : public QObject
@@ -46,11 +41,22 @@ class tst_GeneralScreenshot : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
+    void generalPage_data();
     void generalPage();
 };
 
+void tst_GeneralScreenshot::generalPage_data()
+{
+    QTest::addColumn<QSize>("size");
+    // The page's share of the settings window: the window less the sidebar and its rule.
+    const int sidebar = SettingsRootView::sidebarWidth + 1;
+    QTest::newRow("usual") << QSize(SettingsWindow::defaultWidth - sidebar, SettingsWindow::defaultHeight);
+    QTest::newRow("smallest") << QSize(SettingsWindow::minimumWidth - sidebar, SettingsWindow::minimumHeight);
+}
+
 void tst_GeneralScreenshot::generalPage()
 {
+    QFETCH(QSize, size);
     TestHome home;
     AppState::Options o = home.storeOptions();
     o.deferSettingsWrites = false;
@@ -74,12 +80,17 @@ void tst_GeneralScreenshot::generalPage()
     state.setAccessibilityGranted(false);
     state.setAiWritingBackend(AIBackend::openAI);
     state.setAiVettingBackend(AIBackend::onDevice);
+    state.setSpellFixExcludedApps(
+        {QStringLiteral("Gnome-terminal"),
+         QStringLiteral("org.example.a-very-long-window-class-for-testing.Editor-with-a-plugin"),
+         QStringLiteral("firefox")});
     BackupManager::backupNow();
 
     SavedLearning learned;
     for (int i = 0; i < 7; ++i)
         learned.samples.append(QStringLiteral("sample %1").arg(i));
-    learned.toneProfile = QStringLiteral("You write short, friendly sentences and sign off with a first name.");
+    learned.toneProfile =
+        QStringLiteral("You write short, friendly sentences and sign off with a first name.");
     QDir().mkpath(home.dataDir());
     TestHome::writeFile(home.dataFile("learning.json"), encodeLearning(learned));
 
@@ -94,16 +105,18 @@ void tst_GeneralScreenshot::generalPage()
     GeneralPlatform platform;
     platform.launchAtLogin = &launch;
     GeneralView page(state, engine, vetter, tone, model.access(), &onDevice, platform);
-    page.resize(900, 800);
+    page.resize(size);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     page.aiCard()->keyField()->setText(QStringLiteral("sk-typed"));
-    QVERIFY(save(page, QStringLiteral("settings-general.png")));
-
-    // The whole page, top to bottom, in one picture.
-    QWidget* content = page.scrollArea()->widget();
-    content->resize(content->width(), content->sizeHint().height());
-    QVERIFY(save(*content, QStringLiteral("settings-general-full.png")));
+    page.excludedField()->setText(QStringLiteral("org.example.another-long-window-class-being-typed"));
+    const QString name = QStringLiteral("settings-general-%1").arg(QTest::currentDataTag());
+    QUENVIL_VERIFY_LAYOUT(&page, name);
+    QScrollBar* bar = page.scrollArea()->verticalScrollBar();
+    for (int step = 1; bar->value() < bar->maximum(); ++step) {
+        bar->setValue(bar->value() + page.scrollArea()->viewport()->height());
+        QUENVIL_VERIFY_LAYOUT(&page, name + QStringLiteral("-%1").arg(step));
+    }
     BackupManager::setClock({});
 }
 
