@@ -392,7 +392,7 @@ InlineSearchPanel::InlineSearchPanel(InlineSearchModel& model, QWidget* parent)
     stack->addWidget(footer);
 
     m_field->setText(model.query());
-    connect(m_field, &QLineEdit::textEdited, this, [this](const QString& text) { m_model.setQuery(text); });
+    connect(m_field, &QLineEdit::textChanged, this, [this](const QString& text) { m_model.setQuery(text); });
     connect(&model, &InlineSearchModel::resultsChanged, this, &InlineSearchPanel::updateFromModel);
     connect(&model, &InlineSearchModel::selectedIndexChanged, this, &InlineSearchPanel::followSelection);
     updateFromModel();

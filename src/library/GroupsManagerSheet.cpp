@@ -116,13 +116,15 @@ GroupEditorRow::GroupEditorRow(AppState& state, const QUuid& groupID, QWidget* p
     apps->addLayout(add);
     stack->addWidget(m_appSection);
 
-    connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
+    // Any change of the text is the user's (keys, paste, an assistive tool's edit): refresh()
+    // fills the fields with their signals blocked.
+    connect(m_name, &QLineEdit::textChanged, this, [this](const QString& text) {
         GroupEdits::update(m_state, m_groupID, [&](SnippetGroup& g) { g.name = text; });
     });
     connect(m_enabled, &QAbstractButton::clicked, this, [this](bool on) {
         GroupEdits::update(m_state, m_groupID, [&](SnippetGroup& g) { g.enabled = on; });
     });
-    connect(m_prefix, &QLineEdit::textEdited, this, [this](const QString& text) {
+    connect(m_prefix, &QLineEdit::textChanged, this, [this](const QString& text) {
         GroupEdits::update(m_state, m_groupID, [&](SnippetGroup& g) { g.triggerPrefix = text; });
     });
     // activated: re-picking the shown scope writes nothing (update skips an unchanged group).

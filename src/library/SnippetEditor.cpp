@@ -83,7 +83,11 @@ SnippetEditor::SnippetEditor(AppState& state, const Snippet& snippet, bool isNew
     // One line, as the shadowing texts fit the sheet.
     m_triggerLine = LibraryLook::label({}, 11, Theme::textTertiary(), sheet);
     trigger->addWidget(m_triggerLine);
-    connect(m_trigger, &QLineEdit::textEdited, this, [this](const QString& text) {
+    // Every change counts, whatever made it: keys, a paste, or an assistive tool's edit
+    // through the accessibility interface. The sheet itself only fills the field above.
+    connect(m_trigger, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text == m_snippet.trigger)
+            return;
         m_snippet.trigger = text;
         refresh();
     });

@@ -428,9 +428,20 @@ AISettingsCard::AISettingsCard(AppState& state, LearningEngine& learning, AIVett
     connect(m_keyField, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_saveKey->setOpacity(saveKeyOpacity(text)); });
     connect(m_keyField, &ThemedTextField::focusChanged, this, &AISettingsCard::setSecureFocus);
+    // Typed text is taken when the user is done with the field. A change made while the field
+    // does not have the keyboard (an assistive tool setting the whole text through the
+    // accessibility interface) is a finished edit of its own: no editing-finished follows it.
     connect(m_serverField, &QLineEdit::editingFinished, this, &AISettingsCard::commitServer);
-    connect(m_serverField, &QLineEdit::textEdited, this, [this] { m_addressProblem->setVisible(false); });
+    connect(m_serverField, &QLineEdit::textChanged, this, [this] {
+        m_addressProblem->setVisible(false);
+        if (!m_serverField->hasFocus())
+            commitServer();
+    });
     connect(m_modelField, &QLineEdit::editingFinished, this, &AISettingsCard::commitModel);
+    connect(m_modelField, &QLineEdit::textChanged, this, [this] {
+        if (!m_modelField->hasFocus())
+            commitModel();
+    });
 
     // What the card follows.
     connect(&m_state, &AppState::aiWritingBackendChanged, this, &AISettingsCard::refresh);

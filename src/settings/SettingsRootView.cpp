@@ -2,101 +2,20 @@
 
 #include "ai/LearningEngine.h"
 #include "model/AppState.h"
+#include "settings/SidebarItem.h"
 #include "settings/SidebarStatus.h"
 #include "ui/BrandTile.h"
 #include "ui/PillButton.h"
 #include "ui/SectionHeader.h"
 #include "ui/StatusDot.h"
-#include "ui/SymbolImage.h"
 #include "ui/ThemedLabel.h"
 #include "ui/Theme.h"
 
-#include <QAbstractButton>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QStackedWidget>
 #include <QVBoxLayout>
-
-// One tab in the sidebar: symbol, title and, for Suggestions, the count in a capsule.
-class SidebarItem : public QAbstractButton
-{
-  public:
-    SidebarItem(SettingsTab tab, QWidget* parent) : QAbstractButton(parent), m_tab(tab)
-    {
-        setText(SettingsTabs::title(tab));
-        setAccessibleName(SettingsTabs::title(tab));
-        setCheckable(true);
-        setFocusPolicy(Qt::StrongFocus);
-        setCursor(Qt::PointingHandCursor);
-        setAttribute(Qt::WA_Hover);
-    }
-
-    void setBadge(int badge)
-    {
-        if (badge == m_badge)
-            return;
-        m_badge = badge;
-        setAccessibleDescription(badge >= 1 ? QString::number(badge) : QString());
-        update();
-    }
-    int badgeValue() const { return m_badge; }
-
-    QSize sizeHint() const override { return {SettingsRootView::sidebarWidth, 2 + 2 * 7 + 18}; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const bool selected = isChecked();
-        // Padded 8 horizontally and 1 vertically inside the sidebar row.
-        const QRectF pill = QRectF(rect()).adjusted(8, 1, -8, -1);
-        QColor fill = Qt::transparent;
-        if (selected)
-            fill = QColor(255, 255, 255, qRound(0.06 * 255));
-        else if (underMouse())
-            fill = QColor(255, 255, 255, qRound(0.03 * 255));
-        if (fill.alpha() > 0) {
-            QPainterPath path;
-            path.addRoundedRect(pill, 7, 7);
-            p.fillPath(path, fill);
-        }
-        if (hasFocus()) {
-            p.setPen(QPen(Theme::accent(), 1.5));
-            p.drawRoundedRect(pill.adjusted(0.75, 0.75, -0.75, -0.75), 7, 7);
-        }
-        const QColor color = selected ? Theme::textPrimary() : Theme::textSecondary();
-        qreal x = pill.left() + 10;
-        SymbolImage::paint(p, SettingsTabs::symbol(m_tab), QRectF(x, pill.center().y() - 8, 16, 16), color, 500);
-        x += 16 + 9;
-        p.setFont(Theme::systemFont(12.5, selected ? QFont::Medium : QFont::Normal));
-        p.setPen(color);
-        QRectF titleBox(x, pill.top(), pill.right() - 10 - x, pill.height());
-        p.drawText(titleBox, Qt::AlignVCenter | Qt::AlignLeft, text());
-        if (m_badge >= 1) {
-            const QFont f = Theme::systemFont(9.5, QFont::DemiBold, Theme::FontDesign::Monospaced);
-            const QString number = QString::number(m_badge);
-            const QFontMetricsF fm(f);
-            const QSizeF size(fm.horizontalAdvance(number) + 10, fm.height() + 3);
-            const QRectF capsule(pill.right() - 10 - size.width(), pill.center().y() - size.height() / 2,
-                                 size.width(), size.height());
-            QPainterPath path;
-            path.addRoundedRect(capsule, size.height() / 2, size.height() / 2);
-            p.fillPath(path, Theme::accentSoft());
-            p.setFont(f);
-            p.setPen(Theme::accent());
-            p.drawText(capsule, Qt::AlignCenter, number);
-        }
-    }
-
-  private:
-    SettingsTab m_tab;
-    int m_badge = 0;
-};
-
 
 SettingsRootView::SettingsRootView(AppState& state, LearningEngine* learning, QWidget* parent)
     : QWidget(parent), m_state(state), m_learning(learning)
@@ -172,7 +91,7 @@ QWidget* SettingsRootView::buildSidebar()
     stack->addWidget(caption);
 
     for (SettingsTab tab : SettingsTabs::allCases()) {
-        auto* item = new SidebarItem(tab, bar);
+        auto* item = new SidebarItem(tab, sidebarWidth, bar);
         item->setChecked(tab == m_tab);
         connect(item, &QAbstractButton::clicked, this, [this, tab] { setTab(tab); });
         m_items.insert(tab, item);

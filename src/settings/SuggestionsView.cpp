@@ -27,6 +27,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -497,8 +498,9 @@ PhraseSuggestionRow::PhraseSuggestionRow(const PhraseCandidate& candidate, const
     layout->addWidget(m_accept, 0, Qt::AlignVCenter);
     layout->addWidget(m_dismiss, 0, Qt::AlignVCenter);
 
-    // Only the user's own edits count as theirs; what the row puts in goes through setText.
-    connect(m_trigger, &QLineEdit::textEdited, this, [this](const QString& t) {
+    // Only the user's own edits count as theirs (keys, paste, an assistive tool's edit);
+    // what the row puts in itself goes in with the field's signals blocked.
+    connect(m_trigger, &QLineEdit::textChanged, this, [this](const QString& t) {
         m_field.userEdited(t);
         m_problem->setVisible(false);
     });
@@ -588,8 +590,10 @@ void PhraseSuggestionRow::showEvent(QShowEvent* event)
 
 void PhraseSuggestionRow::showTrigger()
 {
-    if (m_trigger->text() != m_field.text())
-        m_trigger->setText(m_field.text());
+    if (m_trigger->text() == m_field.text())
+        return;
+    const QSignalBlocker blocker(m_trigger);
+    m_trigger->setText(m_field.text());
 }
 
 void PhraseSuggestionRow::refresh()
@@ -869,6 +873,9 @@ void SuggestionsView::makeTemplate(const PhraseCandidate& candidate)
 namespace {
 
 // Puts the rows of `order` into `layout` in that order, after what is there already gone.
+// Screen readers read a box's rows in the order of its children, not of its layout: the
+// children are put in the same order, or a row made later (a newer candidate shown on top)
+// would be read last.
 void placeInOrder(QVBoxLayout* layout, const QList<QWidget*>& order)
 {
     for (int i = 0; i < order.size(); ++i) {
@@ -878,6 +885,17 @@ void placeInOrder(QVBoxLayout* layout, const QList<QWidget*>& order)
         layout->removeWidget(w);
         layout->insertWidget(i, w);
     }
+    QList<QWidget*> children;
+    for (QObject* o : layout->parentWidget()->children()) {
+        if (auto* w = qobject_cast<QWidget*>(o); w && order.contains(w))
+            children.append(w);
+    }
+    if (children == order)
+        return;
+    // The rows never overlap, so raising them in this order changes nothing on screen; each
+    // goes to the end of its parent's children.
+    for (QWidget* w : order)
+        w->raise();
 }
 
 template <typename Row, typename Key>

@@ -6,6 +6,7 @@
 #include "settings/SettingsRootView.h"
 #include "ui/PillButton.h"
 
+#include "AccessibleEdit.h"
 #include "TestHome.h"
 
 #include <QAbstractButton>
@@ -85,6 +86,7 @@ class tst_Onboarding : public QObject
     void permissionPageFollowsTheProbe();
     void firstSnippetTrigger_data();
     void firstSnippetTrigger();
+    void lastPageTakesAccessibleEdits();
     void finishRecordsTheFlagFirst_data();
     void finishRecordsTheFlagFirst();
     void practiceEditorIsTheExpandingField();
@@ -306,6 +308,36 @@ void tst_Onboarding::firstSnippetTrigger()
     QVERIFY(state.triggerIndex().contains(created));
     QVERIFY(!state.showOnboarding());
     QVERIFY(state.settings().boolValue(QStringLiteral("didCompleteOnboarding")));
+}
+
+void tst_Onboarding::lastPageTakesAccessibleEdits()
+{
+    Fixture f;
+    AppState& state = *f.state;
+    state.setAccessibilityGranted(true);
+    state.setShowOnboarding(true);
+    OnboardingView view(state);
+    for (const char* name : {"Get started", "Continue", "Skip for now"})
+        QVERIFY(click(view, QString::fromLatin1(name)));
+    auto* triggerField = view.currentPage()->findChild<QLineEdit*>();
+    QPlainTextEdit* contentField = nullptr;
+    for (auto* e : view.currentPage()->findChildren<QPlainTextEdit*>()) {
+        if (e->accessibleName() == QLatin1String("EXPANDS TO"))
+            contentField = e;
+    }
+    QVERIFY(triggerField && contentField);
+    auto* create = qobject_cast<PillButton*>(button(view, QStringLiteral("Create snippet & finish")));
+    QVERIFY(create);
+    QCOMPARE(create->opacity(), 0.4); // ";sig" is the starter library's
+
+    QVERIFY(AccessibleEdit::setText(triggerField, QStringLiteral(";me")));
+    QVERIFY(AccessibleEdit::setText(contentField, QStringLiteral("Said, not typed")));
+    QCOMPARE(create->opacity(), 1.0);
+    const qsizetype count = state.snippets().size();
+    QVERIFY(AccessibleEdit::doAction(create));
+    QTRY_COMPARE(state.snippets().size(), count + 1);
+    QCOMPARE(state.snippets().last().trigger, QStringLiteral(";me"));
+    QCOMPARE(state.snippets().last().content, QStringLiteral("Said, not typed"));
 }
 
 void tst_Onboarding::finishRecordsTheFlagFirst_data()

@@ -5,6 +5,7 @@
 #include "ui/PillButton.h"
 #include "ui/ThemedTextField.h"
 
+#include "AccessibleEdit.h"
 #include "FakeFrontApp.h"
 #include "FakeHotKeyBackend.h"
 #include "FakeSelectedText.h"
@@ -52,6 +53,7 @@ class tst_QuickCapture : public QObject
     void titleBarCloseOnlyCloses();
     void openedOverOurOwnWindowGivesNothingBack();
     void formFollowsTheTrigger();
+    void formTakesAccessibleEdits();
 
   private:
     QuickCapturePanel* present(const std::optional<QString>& selection);
@@ -336,6 +338,25 @@ void tst_QuickCapture::formFollowsTheTrigger()
     panel->contentEditor()->setPlainText(QStringLiteral("a\nb"));
     QCOMPARE(panel->content(), QStringLiteral("a\nb"));
     QVERIFY(panel->saveButton()->isEnabled());
+}
+
+void tst_QuickCapture::formTakesAccessibleEdits()
+{
+    // A dictation tool fills the form without a key event, then presses Save for the user.
+    QuickCapturePanel* panel = present(QStringLiteral("read from the selection"));
+    QVERIFY(panel);
+    const qsizetype before = m_state->snippets().size();
+    QVERIFY(AccessibleEdit::setText(panel->triggerField(), QStringLiteral(";sig")));
+    QVERIFY(panel->conflictLabel()->isVisibleTo(panel));
+    QVERIFY(AccessibleEdit::setText(panel->triggerField(), QStringLiteral(";said")));
+    QVERIFY(!panel->conflictLabel()->isVisibleTo(panel));
+    QVERIFY(AccessibleEdit::setText(panel->contentEditor(), QStringLiteral("dictated text")));
+    QCOMPARE(panel->content(), QStringLiteral("dictated text"));
+    QCOMPARE(panel->saveButton()->opacity(), 1.0);
+    QVERIFY(AccessibleEdit::doAction(panel->saveButton()));
+    QTRY_COMPARE(m_state->snippets().size(), before + 1);
+    QCOMPARE(m_state->snippets().last().trigger, QStringLiteral(";said"));
+    QCOMPARE(m_state->snippets().last().content, QStringLiteral("dictated text"));
 }
 
 QTEST_MAIN(tst_QuickCapture)

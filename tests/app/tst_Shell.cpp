@@ -11,9 +11,12 @@
 #include "ui/SymbolImage.h"
 #include "ui/Theme.h"
 
+#include "AccessibleEdit.h"
 #include "FakeSpellChecker.h"
 #include "TestHome.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QDialog>
 #include <QLocalSocket>
 #include <QMenu>
@@ -86,6 +89,7 @@ class tst_Shell : public QObject
     void onboardingSheetFollowsTheFlag_data();
     void onboardingSheetFollowsTheFlag();
     void tabsKeepTheirPages();
+    void sidebarTabsAreAccessiblePageTabs();
     void sidebarSaysWhatTheStoreKept();
     void everySymbolIsDrawn();
     void secondInstanceAsksTheFirst();
@@ -454,6 +458,59 @@ void tst_Shell::tabsKeepTheirPages()
     QCOMPARE(made, (QList<SettingsTab>{SettingsTab::snippets, SettingsTab::general}));
     QCOMPARE(SettingsTabs::fromRawValue(QStringLiteral("corrections")), SettingsTab::corrections);
     QVERIFY(!SettingsTabs::fromRawValue(QStringLiteral("Snippets")));
+}
+
+void tst_Shell::sidebarTabsAreAccessiblePageTabs()
+{
+    TestHome home;
+    AppState state(home.storeOptions());
+    state.settings().setBool(QStringLiteral("didCompleteOnboarding"), true);
+    SettingsRootView root(state, nullptr);
+    root.show();
+    QHash<SettingsTab, QAbstractButton*> items;
+    for (QAbstractButton* b : root.sidebar()->findChildren<QAbstractButton*>()) {
+        for (SettingsTab tab : SettingsTabs::allCases()) {
+            if (b->text() == SettingsTabs::title(tab))
+                items.insert(tab, b);
+        }
+    }
+    QCOMPARE(items.size(), SettingsTabs::allCases().size());
+    const auto iface = [&](SettingsTab tab) {
+        return QAccessible::queryAccessibleInterface(items.value(tab));
+    };
+    const auto selectedTabs = [&] {
+        QList<SettingsTab> selected;
+        for (SettingsTab tab : SettingsTabs::allCases()) {
+            if (iface(tab)->state().selected)
+                selected << tab;
+        }
+        return selected;
+    };
+    for (SettingsTab tab : SettingsTabs::allCases()) {
+        QAccessibleInterface* a = iface(tab);
+        QVERIFY(a);
+        QCOMPARE(a->role(), QAccessible::PageTab);
+        QCOMPARE(a->text(QAccessible::Name), SettingsTabs::title(tab));
+        QVERIFY(a->state().selectable);
+        QVERIFY(!a->state().checkable && !a->state().checked);
+        QVERIFY(a->actionInterface());
+        QCOMPARE(a->actionInterface()->actionNames().value(0), QAccessibleActionInterface::pressAction());
+    }
+    QCOMPARE(selectedTabs(), QList<SettingsTab>{SettingsTab::snippets});
+
+    // The action switches the page as a click does; on the shown tab it keeps it.
+    QVERIFY(AccessibleEdit::doAction(items.value(SettingsTab::suggestions)));
+    QCOMPARE(root.tab(), SettingsTab::suggestions);
+    QCOMPARE(selectedTabs(), QList<SettingsTab>{SettingsTab::suggestions});
+    QVERIFY(root.page(SettingsTab::suggestions)->isVisible());
+    QVERIFY(AccessibleEdit::doAction(items.value(SettingsTab::suggestions)));
+    QCOMPARE(root.tab(), SettingsTab::suggestions);
+    QCOMPARE(selectedTabs(), QList<SettingsTab>{SettingsTab::suggestions});
+    // And as the keyboard does.
+    items.value(SettingsTab::general)->setFocus();
+    QTest::keyClick(items.value(SettingsTab::general), Qt::Key_Space);
+    QCOMPARE(root.tab(), SettingsTab::general);
+    QCOMPARE(selectedTabs(), QList<SettingsTab>{SettingsTab::general});
 }
 
 void tst_Shell::sidebarSaysWhatTheStoreKept()

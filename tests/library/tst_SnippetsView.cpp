@@ -16,6 +16,7 @@
 #include "ui/SettingRow.h"
 #include "ui/ThemedTextField.h"
 
+#include "AccessibleEdit.h"
 #include "TestHome.h"
 
 #include <QAbstractButton>
@@ -28,6 +29,8 @@
 #include <QTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(AccessibleEdit::Path)
 
 namespace {
 
@@ -77,9 +80,12 @@ class tst_SnippetsView : public QObject
     void editorFillingWritesNothing();
     void editorSaveAndCancel();
     void editorSections();
+    void editorTakesAccessibleEdits_data();
+    void editorTakesAccessibleEdits();
     void groupsSheetWritesEveryKeystroke();
     void groupsSheetScopeAndApps();
     void groupsSheetDeleteKeepsSnippets();
+    void groupsSheetTakesAccessibleEdits();
 
   private:
     SnippetsView* shownView();
@@ -406,6 +412,40 @@ void tst_SnippetsView::editorSections()
     QCOMPARE(editor.workingCopy().adaptCase, true);
 }
 
+void tst_SnippetsView::editorTakesAccessibleEdits_data()
+{
+    QTest::addColumn<AccessibleEdit::Path>("path");
+    QTest::newRow("editable text") << AccessibleEdit::Path::editableText;
+    QTest::newRow("value") << AccessibleEdit::Path::valueText;
+}
+
+void tst_SnippetsView::editorTakesAccessibleEdits()
+{
+    // A dictation tool or a screen reader's edit command sets the whole text at once, with
+    // no key events: the sheet must follow it as it follows typing.
+    QFETCH(AccessibleEdit::Path, path);
+    m_state->setSnippets({snip(";a", "one")});
+    SnippetEditor editor(*m_state, SnippetEditorLogic::blankSnippet(), true);
+    editor.show();
+    QVERIFY(AccessibleEdit::setText(editor.triggerField(), QStringLiteral(";a"), path));
+    QVERIFY(AccessibleEdit::setText(editor.contentEditor(), QStringLiteral("said aloud"), path));
+    QCOMPARE(editor.workingCopy().trigger, QStringLiteral(";a"));
+    QCOMPARE(editor.workingCopy().content, QStringLiteral("said aloud"));
+    QCOMPARE(editor.triggerLineKind(), SnippetEditorLogic::TriggerLineKind::conflict);
+    QCOMPARE(editor.saveButton()->opacity(), 0.4);
+
+    QVERIFY(AccessibleEdit::setText(editor.triggerField(), QStringLiteral(";said"), path));
+    QCOMPARE(editor.triggerLineKind(), SnippetEditorLogic::TriggerLineKind::tip);
+    QCOMPARE(editor.saveButton()->opacity(), 1.0);
+    // Pressed through its accessible action, as the tool would.
+    QVERIFY(AccessibleEdit::doAction(editor.saveButton()));
+    QTRY_VERIFY(!editor.isVisible());
+    QCOMPARE(editor.result(), int(QDialog::Accepted));
+    QCOMPARE(m_state->snippets().size(), 2);
+    QCOMPARE(m_state->snippets().last().trigger, QStringLiteral(";said"));
+    QCOMPARE(m_state->snippets().last().content, QStringLiteral("said aloud"));
+}
+
 void tst_SnippetsView::groupsSheetWritesEveryKeystroke()
 {
     GroupsManagerSheet sheet(*m_state);
@@ -448,6 +488,29 @@ void tst_SnippetsView::groupsSheetWritesEveryKeystroke()
     QCOMPARE(row->countLabel()->text(), QStringLiteral("1 snippets"));
     QTest::mouseClick(row->enabledToggle(), Qt::LeftButton);
     QCOMPARE(m_state->groups().first().enabled, false);
+}
+
+void tst_SnippetsView::groupsSheetTakesAccessibleEdits()
+{
+    m_state->setGroups({group("Work")});
+    GroupsManagerSheet sheet(*m_state);
+    sheet.show();
+    GroupEditorRow* row = sheet.rows().first();
+    QSignalSpy writes(m_state.get(), &AppState::groupsChanged);
+    QVERIFY(AccessibleEdit::setText(row->nameField(), QStringLiteral("Home")));
+    QVERIFY(AccessibleEdit::setText(row->prefixField(), QStringLiteral("//")));
+    QCOMPARE(m_state->groups().first().name, QStringLiteral("Home"));
+    QCOMPARE(m_state->groups().first().triggerPrefix, QStringLiteral("//"));
+    QCOMPARE(writes.size(), 2);
+    QVERIFY(!row->prefixSentence()->isHidden());
+
+    // The store changing elsewhere refills the fields and writes nothing back.
+    SnippetGroup renamed = m_state->groups().first();
+    renamed.name = QStringLiteral("Elsewhere");
+    m_state->setGroups({renamed});
+    QCOMPARE(row->nameField()->text(), QStringLiteral("Elsewhere"));
+    QCOMPARE(writes.size(), 3);
+    QCOMPARE(m_state->groups().first().name, QStringLiteral("Elsewhere"));
 }
 
 void tst_SnippetsView::groupsSheetScopeAndApps()

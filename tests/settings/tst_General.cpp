@@ -23,6 +23,7 @@
 #include "ui/ThemedTextField.h"
 
 #include "../ai/ScriptedModel.h"
+#include "AccessibleEdit.h"
 #include "FakeHttpServer.h"
 #include "FakeLaunchAtLogin.h"
 #include "FakeSecureInput.h"
@@ -126,6 +127,7 @@ class tst_General : public QObject
     void keyFieldSetsSecureInput();
     void onDeviceServer();
     void onDeviceStatusFollowsTheServer();
+    void onDeviceFieldsTakeAccessibleEdits();
 
   private:
     GeneralView& page()
@@ -866,6 +868,31 @@ void tst_General::onDeviceServer()
     QVERIFY(!addressProblem(QString()));
     QVERIFY(addressProblem(QStringLiteral("http://localhost.example.com")));
     QVERIFY(addressProblem(QStringLiteral("file:///tmp/socket")));
+}
+
+void tst_General::onDeviceFieldsTakeAccessibleEdits()
+{
+    AISettingsCard& c = card();
+    page().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&page()));
+    // Keys are taken when the user is done with the field, not at every stroke.
+    c.serverField()->setFocus();
+    QTRY_VERIFY(c.serverField()->hasFocus());
+    QTest::keyClicks(c.serverField(), QStringLiteral("http://127.0.0.1:8080"));
+    QCOMPARE(m_onDevice->serverURL(), QString());
+    QTest::keyClick(c.serverField(), Qt::Key_Return);
+    QCOMPARE(m_onDevice->serverURL(), QStringLiteral("http://127.0.0.1:8080"));
+    c.serverField()->clearFocus();
+
+    // An assistive tool sets the whole text without the keyboard: a finished edit at once.
+    QVERIFY(AccessibleEdit::setText(c.serverField(), QStringLiteral("http://10.0.0.1:8080")));
+    QVERIFY(visible(c.addressProblem()));
+    QCOMPARE(m_onDevice->serverURL(), QStringLiteral("http://127.0.0.1:8080"));
+    QVERIFY(AccessibleEdit::setText(c.serverField(), QStringLiteral("http://127.0.0.1:9090")));
+    QVERIFY(!visible(c.addressProblem()));
+    QCOMPARE(m_onDevice->serverURL(), QStringLiteral("http://127.0.0.1:9090"));
+    QVERIFY(AccessibleEdit::setText(c.modelField(), QStringLiteral("qwen2.5")));
+    QCOMPARE(m_onDevice->modelName(), QStringLiteral("qwen2.5"));
 }
 
 void tst_General::onDeviceStatusFollowsTheServer()

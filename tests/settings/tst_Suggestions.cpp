@@ -16,9 +16,11 @@
 #include "ui/ThemedTextField.h"
 
 #include "../ai/ScriptedModel.h"
+#include "AccessibleEdit.h"
 #include "FakeHttpServer.h"
 #include "TestHome.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -84,6 +86,7 @@ class tst_Suggestions : public QObject
     void sections();
     void learningOffCard();
     void stillWatchingTakesTenOfEach();
+    void stillWatchingIsReadInScreenOrder();
 
     void acceptCorrection();
     void acceptPhrase_data();
@@ -383,6 +386,35 @@ void tst_Suggestions::stillWatchingTakesTenOfEach()
     QVERIFY(p.emptyState()->isVisible());
 }
 
+void tst_Suggestions::stillWatchingIsReadInScreenOrder()
+{
+    seed({correction("wrnga", "wrong", 1, 1), correction("wrngb", "wrong", 1, 2)},
+         {phrase("one two three", 1, 3)});
+    SuggestionsView& p = page();
+    QCOMPARE(p.watchingRows().first()->leftText(), QStringLiteral("wrngb"));
+    // The oldest is seen again while the page is open and goes on top.
+    const QUuid oldest = m_engine->inProgressCorrections().last().id;
+    QVERIFY(m_engine->updateCorrection(m_engine->generation(), oldest,
+                                       [](CorrectionCandidate& c) { c.lastSeen = kNow; }));
+    QApplication::processEvents();
+    const QList<WatchingRow*> rows = p.watchingRows();
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.first()->leftText(), QStringLiteral("wrnga"));
+
+    QList<WatchingRow*> onScreen = rows;
+    std::sort(onScreen.begin(), onScreen.end(),
+              [](const WatchingRow* a, const WatchingRow* b) { return a->y() < b->y(); });
+    QCOMPARE(onScreen, rows);
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(rows.first()->parentWidget());
+    QVERIFY(box);
+    QList<WatchingRow*> read;
+    for (int i = 0; i < box->childCount(); ++i) {
+        if (auto* row = qobject_cast<WatchingRow*>(box->child(i)->object()); row && row->isVisible())
+            read.append(row);
+    }
+    QCOMPARE(read, onScreen);
+}
+
 void tst_Suggestions::acceptCorrection()
 {
     CorrectionCandidate rejected = correction("recieve", "receive", 3);
@@ -525,11 +557,13 @@ void tst_Suggestions::triggerField_data()
     QTest::addColumn<QString>("typed");       // empty: the user leaves the field alone
     QTest::addColumn<QString>("proposal");    // what AI vetting proposes later
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("accessible");     // typed through the accessibility interface
 
-    QTest::newRow("default replaced by the proposal") << "" << "kra1" << "kra1";
-    QTest::newRow("user's text kept") << ";ann" << "kra1" << ";ann";
-    QTest::newRow("taken proposal not applied") << "" << ";sig" << "kind1";
-    QTest::newRow("empty proposal ignored") << "" << "" << "kind1";
+    QTest::newRow("default replaced by the proposal") << "" << "kra1" << "kra1" << false;
+    QTest::newRow("user's text kept") << ";ann" << "kra1" << ";ann" << false;
+    QTest::newRow("assistive tool's text kept") << ";ann" << "kra1" << ";ann" << true;
+    QTest::newRow("taken proposal not applied") << "" << ";sig" << "kind1" << false;
+    QTest::newRow("empty proposal ignored") << "" << "" << "kind1" << false;
 }
 
 void tst_Suggestions::triggerField()
@@ -537,13 +571,16 @@ void tst_Suggestions::triggerField()
     QFETCH(QString, typed);
     QFETCH(QString, proposal);
     QFETCH(QString, expected);
+    QFETCH(bool, accessible);
     m_state->setSnippets({snippet(QStringLiteral(";sig"))});
     const PhraseCandidate p = phrase(kRegards, 2);
     seed({}, {p});
     SuggestionsView& page = this->page();
     PhraseSuggestionRow* row = page.phraseRow(p.id);
     QCOMPARE(row->trigger(), QStringLiteral("kind1"));
-    if (!typed.isEmpty()) {
+    if (accessible) {
+        QVERIFY(AccessibleEdit::setText(row->triggerField(), typed));
+    } else if (!typed.isEmpty()) {
         row->triggerField()->selectAll();
         QTest::keyClicks(row->triggerField(), typed);
     }
