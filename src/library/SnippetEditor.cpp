@@ -8,6 +8,7 @@
 #include "ui/RoundedPanel.h"
 #include "ui/SettingRow.h"
 #include "ui/Theme.h"
+#include "ui/ThemedPicker.h"
 #include "ui/ThemedTextField.h"
 
 #include <QComboBox>
@@ -183,7 +184,7 @@ SnippetEditor::SnippetEditor(AppState& state, const Snippet& snippet, bool isNew
     group->setContentsMargins(0, 0, 0, 0);
     group->setSpacing(6);
     group->addWidget(LibraryLook::caption(QStringLiteral("Group"), m_groupSection));
-    m_groupPicker = new QComboBox(m_groupSection);
+    m_groupPicker = new ThemedPicker(m_groupSection);
     m_groupPicker->setMaximumWidth(220);
     m_groupPicker->setAccessibleName(QStringLiteral("GROUP"));
     group->addWidget(m_groupPicker, 0, Qt::AlignLeft);
