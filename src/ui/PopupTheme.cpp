@@ -4,10 +4,59 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QToolTip>
 #include <QWidget>
 
 namespace {
+
+// The desktop's style, but a popup's surface and outline in the theme's colours: styles
+// derive that outline from the surface (a darker or a text-coloured line), not from the
+// palette's roles.
+class PopupStyle : public QProxyStyle
+{
+  public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        // A plain frame is the outline of a list that is a popup itself (a completion list).
+        const bool outline = element == PE_FrameMenu || (element == PE_Frame && widget && widget->isWindow());
+        if (!outline && element != PE_PanelMenu && element != PE_PanelTipLabel) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        painter->save();
+        if (!outline)
+            painter->fillRect(option->rect, Theme::card());
+        // Opaque, so a popup whose panel and frame both draw the line shows it once.
+        const QColor& top = Theme::borderStrong();
+        const QColor& below = Theme::card();
+        const qreal a = top.alphaF();
+        painter->setPen(QColor::fromRgbF(float(below.redF() * (1 - a) + top.redF() * a),
+                                         float(below.greenF() * (1 - a) + top.greenF() * a),
+                                         float(below.blueF() * (1 - a) + top.blueF() * a)));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5));
+        painter->restore();
+    }
+};
+
+QStyle* popupStyle()
+{
+    static QPointer<PopupStyle> style;
+    if (!style) {
+        // Over the style the application draws everything else in.
+        style = new PopupStyle(QStyleFactory::create(QApplication::style()->name()));
+        style->setParent(qApp);
+    }
+    return style;
+}
 
 bool isPopup(const QWidget* w)
 {
@@ -42,6 +91,13 @@ bool PopupTheme::opensOverOurWindow(const QWidget* window)
     return owner != nullptr;
 }
 
+void PopupTheme::themePopup(QWidget* popup)
+{
+    if (popup->style() != popupStyle())
+        popup->setStyle(popupStyle());
+    popup->setPalette(Theme::popupPalette());
+}
+
 bool PopupTheme::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::Show || !watched->isWidgetType())
@@ -57,6 +113,9 @@ bool PopupTheme::eventFilter(QObject* watched, QEvent* event)
     const bool reset = window->windowType() == Qt::ToolTip || window->inherits("QComboBoxPrivateContainer");
     if (!reset && window->testAttribute(Qt::WA_SetPalette))
         return false;
-    window->setPalette(popup ? Theme::popupPalette() : Theme::darkPalette(Theme::sidebar()));
+    if (popup)
+        themePopup(window);
+    else
+        window->setPalette(Theme::darkPalette(Theme::sidebar()));
     return false;
 }

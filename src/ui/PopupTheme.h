@@ -22,6 +22,10 @@ class PopupTheme : public QObject
     // themed when it shows.
     static bool opensOverOurWindow(const QWidget* window);
 
+    // Gives the popup window `popup` the popup colours: its palette, and its surface and
+    // hairline drawn in the theme's card and strong border colours.
+    static void themePopup(QWidget* popup);
+
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

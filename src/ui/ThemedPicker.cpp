@@ -1,5 +1,6 @@
 #include "ui/ThemedPicker.h"
 
+#include "ui/PopupTheme.h"
 #include "ui/RoundedPanel.h"
 #include "ui/Theme.h"
 
@@ -41,9 +42,8 @@ void ThemedPicker::themePopup()
 {
     // The list lives in a window of its own, which takes no palette from the picker's window;
     // QComboBox also hands it the application's menu palette again on every palette change.
-    const QPalette popup = Theme::popupPalette();
-    view()->setPalette(popup);
-    view()->window()->setPalette(popup);
+    view()->setPalette(Theme::popupPalette());
+    PopupTheme::themePopup(view()->window());
     m_popupThemed = true;
 }
 
