@@ -2,6 +2,7 @@
 
 #include "ui/Theme.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
@@ -96,6 +97,11 @@ void PopupTheme::themePopup(QWidget* popup)
     if (popup->style() != popupStyle())
         popup->setStyle(popupStyle());
     popup->setPalette(Theme::popupPalette());
+    // A combo box's list draws its entries as menu items, which take every colour their list
+    // does not set itself from the application's menu palette: what the list only inherits
+    // from the popup does not count.
+    for (auto* list : popup->findChildren<QAbstractItemView*>(Qt::FindDirectChildrenOnly))
+        list->setPalette(Theme::popupPalette());
 }
 
 bool PopupTheme::eventFilter(QObject* watched, QEvent* event)

@@ -42,7 +42,6 @@ void ThemedPicker::themePopup()
 {
     // The list lives in a window of its own, which takes no palette from the picker's window;
     // QComboBox also hands it the application's menu palette again on every palette change.
-    view()->setPalette(Theme::popupPalette());
     PopupTheme::themePopup(view()->window());
     m_popupThemed = true;
 }

@@ -17,6 +17,7 @@
 #include <QCompleter>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileDialog>
 #include <QHash>
 #include <QMenu>
 #include <QMenuBar>
@@ -464,6 +465,18 @@ void tst_ThemedPopups::dialogsOverAWindow()
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     const QImage image = box.grab().toImage();
     COMPARE_COLOUR(dominant(image, image.rect()), Theme::sidebar(), 2);
+    box.close();
+    // Qt's own file dialog, its pickers' lists included.
+    QFileDialog files(window.get(), QStringLiteral("Import Snippets"));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setNameFilters({QStringLiteral("Snippet files (*.json *.csv)"), QStringLiteral("All files (*)")});
+    files.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&files));
+    QCOMPARE(files.palette().color(QPalette::Window), Theme::sidebar());
+    auto* types = files.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(types);
+    checkOpenList(types);
+    files.close();
     // A sheet of ours keeps the background it chose.
     GroupsManagerSheet sheet(*m_state, window.get());
     sheet.show();
