@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
+#include "ui/PopupTheme.h"
 
 #include <QApplication>
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
     // The application id names the desktop entry and the notifications' identifiers.
     QGuiApplication::setDesktopFileName(QStringLiteral("app.quenvil.Quenvil"));
     QApplication::setQuitOnLastWindowClosed(false);
+    PopupTheme::install();
 
     // Before the store loads and before any hot key is grabbed: a second Quenvil only
     // raises the first one's window.

@@ -4,6 +4,7 @@
 #include "ui/PillButton.h"
 #include "ui/Theme.h"
 #include "ui/ThemedLabel.h"
+#include "ui/ThemedPicker.h"
 #include "ui/ThemedTextField.h"
 
 #include <QCloseEvent>
@@ -12,44 +13,10 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
-namespace {
-
-QString cssColor(const QColor& c)
-{
-    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
-}
-
-// A menu button in the field colours, with its own small chevron: a style sheet that
-// recolours a combo box also takes away the platform's arrow.
-class MenuPicker : public QComboBox
-{
-  public:
-    using QComboBox::QComboBox;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        QComboBox::paintEvent(event);
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPen pen(Theme::textSecondary(), 1.5);
-        pen.setCapStyle(Qt::RoundCap);
-        pen.setJoinStyle(Qt::RoundJoin);
-        painter.setPen(pen);
-        const QPointF c(width() - 13.0, height() / 2.0);
-        painter.drawPolyline(
-            QPolygonF{c + QPointF(-3.5, -1.75), c + QPointF(0, 1.75), c + QPointF(3.5, -1.75)});
-    }
-};
-
-} // namespace
-
-FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* parent)
-    : FloatingPanel(parent)
+FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* parent) : FloatingPanel(parent)
 {
     setWindowTitle(QStringLiteral("Fill in"));
     setFixedWidth(formWidth);
@@ -101,21 +68,10 @@ FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* pa
 
 QComboBox* FillInForm::makeMenu(const QStringList& options)
 {
-    auto* menu = new MenuPicker(this);
+    auto* menu = new ThemedPicker(this);
     menu->addItems(options);
     menu->setCurrentIndex(0);
     menu->setMaximumWidth(menuMaxWidth);
-    menu->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    menu->setFont(Theme::systemFont(ThemedTextField::textSize));
-    menu->setStyleSheet(QStringLiteral("QComboBox { background: %1; color: %2; border: 1px solid %3;"
-                                       " border-radius: 8px; padding: 5px 26px 5px 10px; }"
-                                       "QComboBox::drop-down { border: none; width: 20px; }"
-                                       "QComboBox QAbstractItemView { background: %4; color: %2;"
-                                       " border: 1px solid %5; selection-background-color: %6;"
-                                       " selection-color: white; outline: none; }")
-                            .arg(cssColor(Theme::field()), cssColor(Theme::textPrimary()),
-                                 cssColor(Theme::border()), cssColor(Theme::card()),
-                                 cssColor(Theme::borderStrong()), cssColor(Theme::accent())));
     return menu;
 }
 
@@ -148,4 +104,3 @@ void FillInForm::keyPressEvent(QKeyEvent* event)
     }
     FloatingPanel::keyPressEvent(event);
 }
-

@@ -9,6 +9,7 @@
 #include "ui/GroupAppChip.h"
 #include "ui/PillButton.h"
 #include "ui/Theme.h"
+#include "ui/ThemedPicker.h"
 #include "ui/ThemedTextField.h"
 
 #include <QComboBox>
@@ -79,7 +80,7 @@ GroupEditorRow::GroupEditorRow(AppState& state, const QUuid& groupID, QWidget* p
     m_prefix = new ThemedTextField(QStringLiteral("none"), true, card);
     m_prefix->setAccessibleName(QStringLiteral("TRIGGER PREFIX"));
     m_prefix->setFixedWidth(120);
-    m_scope = new QComboBox(card);
+    m_scope = new ThemedPicker(card);
     m_scope->setAccessibleName(QStringLiteral("APPS"));
     m_scope->setFixedWidth(170);
     for (AppScopeMode mode : allAppScopeModes())

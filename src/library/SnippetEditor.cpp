@@ -9,6 +9,7 @@
 #include "ui/SettingRow.h"
 #include "ui/Theme.h"
 #include "ui/TextFit.h"
+#include "ui/ThemedPicker.h"
 #include "ui/ThemedTextField.h"
 
 #include <QComboBox>
@@ -190,7 +191,7 @@ SnippetEditor::SnippetEditor(AppState& state, const Snippet& snippet, bool isNew
     group->setContentsMargins(0, 0, 0, 0);
     group->setSpacing(6);
     group->addWidget(LibraryLook::caption(QStringLiteral("Group"), m_groupSection));
-    m_groupPicker = new QComboBox(m_groupSection);
+    m_groupPicker = new ThemedPicker(m_groupSection);
     m_groupPicker->setMaximumWidth(220);
     m_groupPicker->setAccessibleName(QStringLiteral("GROUP"));
     group->addWidget(m_groupPicker, 0, Qt::AlignLeft);

@@ -18,6 +18,7 @@
 #include "ui/SectionHeader.h"
 #include "ui/SettingRow.h"
 #include "ui/Theme.h"
+#include "ui/ThemedPicker.h"
 #include "ui/ThemedTextField.h"
 
 #include <QComboBox>
@@ -319,18 +320,10 @@ GeneralView::GeneralView(AppState& state, LearningEngine& learning, AIVetter& ve
         auto* pickerLayout = new QHBoxLayout(picker);
         pickerLayout->setContentsMargins(0, 0, 0, 0);
         pickerLayout->setSpacing(8);
-        m_soundPicker = new QComboBox;
+        m_soundPicker = new ThemedPicker;
         m_soundPicker->setAccessibleName(QStringLiteral("Sound"));
         m_soundPicker->setFixedWidth(140);
         m_soundPicker->setFont(Theme::systemFont(12));
-        m_soundPicker->setStyleSheet(
-            QStringLiteral("QComboBox { background: %1; color: %2; border: 1px solid %3; border-radius: 6px;"
-                           " padding: 3px 22px 3px 8px; }"
-                           "QComboBox::drop-down { border: none; width: 18px; }"
-                           "QComboBox QAbstractItemView { background: %4; color: %2; border: 1px solid %3;"
-                           " selection-background-color: %5; selection-color: white; outline: none; }")
-                .arg(css(Theme::field()), css(Theme::textPrimary()), css(Theme::borderStrong()), css(Theme::card()),
-                     css(Theme::accent())));
         m_preview = new PillButton(QStringLiteral("Preview"), QStringLiteral("play.fill"), false);
         m_preview->setAccessibleName(QStringLiteral("Preview"));
         pickerLayout->addWidget(m_soundPicker);

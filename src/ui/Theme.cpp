@@ -158,6 +158,14 @@ qreal fontSize(const QFont& font)
 
 QPalette darkPalette(const QColor& window)
 {
+    // Over an opaque colour, so the bevel roles that styles derive lines and grooves from
+    // stay opaque.
+    const auto over = [](const QColor& base, const QColor& top) {
+        const qreal a = top.alphaF();
+        return QColor::fromRgbF(float(base.redF() * (1 - a) + top.redF() * a),
+                                float(base.greenF() * (1 - a) + top.greenF() * a),
+                                float(base.blueF() * (1 - a) + top.blueF() * a));
+    };
     QPalette dark;
     dark.setColor(QPalette::Window, window);
     dark.setColor(QPalette::WindowText, textPrimary());
@@ -167,12 +175,28 @@ QPalette darkPalette(const QColor& window)
     dark.setColor(QPalette::AlternateBase, card());
     dark.setColor(QPalette::Button, field());
     dark.setColor(QPalette::ButtonText, textPrimary());
+    dark.setColor(QPalette::BrightText, Qt::white);
     dark.setColor(QPalette::ToolTipBase, card());
     dark.setColor(QPalette::ToolTipText, textPrimary());
     dark.setColor(QPalette::Highlight, accent());
     dark.setColor(QPalette::HighlightedText, Qt::white);
     dark.setColor(QPalette::Link, accent());
+    dark.setColor(QPalette::LinkVisited, accent());
+    dark.setColor(QPalette::Light, over(field(), borderStrong()));
+    dark.setColor(QPalette::Midlight, cardHover());
+    dark.setColor(QPalette::Mid, over(window, borderStrong()));
+    dark.setColor(QPalette::Dark, over(window, border()));
+    dark.setColor(QPalette::Shadow, QColor(0, 0, 0));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, textTertiary());
     return dark;
+}
+
+QPalette popupPalette()
+{
+    QPalette popup = darkPalette(card());
+    popup.setColor(QPalette::Base, card());
+    return popup;
 }
 
 } // namespace Theme

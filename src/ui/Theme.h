@@ -39,7 +39,13 @@ QFont systemFont(qreal size, QFont::Weight weight = QFont::Normal, FontDesign de
 qreal fontSize(const QFont& font);
 
 // The dark palette for a window or sheet whose background is `window`, so standard widgets
-// inside (menus, plain fields, dialogs' buttons) match the drawn controls.
+// inside (menus, plain fields, dialogs' buttons, scroll bars) match the drawn controls. Every
+// colour role is set, so nothing of the desktop's light or dark colour scheme shows through,
+// also after the desktop changes it.
 QPalette darkPalette(const QColor& window);
+
+// The palette of a popup that a window opens (a picker's list, a menu, a text field's context
+// menu, a completion list, a tooltip): the card surface, primary text, the accent selection.
+QPalette popupPalette();
 
 } // namespace Theme
