@@ -4,6 +4,7 @@
 #include "ui/PillButton.h"
 #include "ui/Theme.h"
 #include "ui/ThemedLabel.h"
+#include "ui/TextFit.h"
 #include "ui/ThemedTextField.h"
 
 #include <QCloseEvent>
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,17 +27,25 @@ QString cssColor(const QColor& c)
 }
 
 // A menu button in the field colours, with its own small chevron: a style sheet that
-// recolours a combo box also takes away the platform's arrow.
+// recolours a combo box also takes away the platform's arrow. A choice longer than the
+// button is cut with an ellipsis and shown whole in the tooltip.
 class MenuPicker : public QComboBox
 {
   public:
-    using QComboBox::QComboBox;
+    explicit MenuPicker(QWidget* parent) : QComboBox(parent)
+    {
+        connect(this, &QComboBox::currentTextChanged, this, [this] { updateTip(); });
+    }
 
   protected:
-    void paintEvent(QPaintEvent* event) override
+    void paintEvent(QPaintEvent*) override
     {
-        QComboBox::paintEvent(event);
-        QPainter painter(this);
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        option.currentText = shownText(option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
         painter.setRenderHint(QPainter::Antialiasing);
         QPen pen(Theme::textSecondary(), 1.5);
         pen.setCapStyle(Qt::RoundCap);
@@ -44,12 +55,32 @@ class MenuPicker : public QComboBox
         painter.drawPolyline(
             QPolygonF{c + QPointF(-3.5, -1.75), c + QPointF(0, 1.75), c + QPointF(3.5, -1.75)});
     }
+
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QComboBox::resizeEvent(event);
+        updateTip();
+    }
+
+  private:
+    QString shownText(const QStyleOptionComboBox& option) const
+    {
+        const QRect field =
+            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+        return fitText(font(), option.currentText, field.width());
+    }
+
+    void updateTip()
+    {
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        setToolTip(shownText(option) == currentText() ? QString() : currentText());
+    }
 };
 
 } // namespace
 
-FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* parent)
-    : FloatingPanel(parent)
+FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* parent) : FloatingPanel(parent)
 {
     setWindowTitle(QStringLiteral("Fill in"));
     setFixedWidth(formWidth);
@@ -65,7 +96,11 @@ FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* pa
     for (const FillInController::Field& field : fields) {
         auto* row = new QVBoxLayout;
         row->setSpacing(rowSpacing);
-        row->addWidget(makeThemedLabel(Text::upper(field.label), labelFont, Theme::textTertiary(), this));
+        // A long label wraps within the form's width rather than widening the form.
+        QLabel* caption = makeThemedLabel(Text::upper(field.label), labelFont, Theme::textTertiary(), this);
+        caption->setWordWrap(true);
+        caption->setFixedWidth(formWidth - 2 * padding);
+        row->addWidget(caption);
         QWidget* editor = nullptr;
         if (field.options.isEmpty()) {
             auto* text = new ThemedTextField(field.label, false, this);
@@ -102,6 +137,7 @@ FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* pa
 QComboBox* FillInForm::makeMenu(const QStringList& options)
 {
     auto* menu = new MenuPicker(this);
+    menu->setObjectName(QStringLiteral("fillInMenu"));
     menu->addItems(options);
     menu->setCurrentIndex(0);
     menu->setMaximumWidth(menuMaxWidth);
@@ -148,4 +184,3 @@ void FillInForm::keyPressEvent(QKeyEvent* event)
     }
     FloatingPanel::keyPressEvent(event);
 }
-
