@@ -410,8 +410,9 @@ void tst_PanelLayouts::suggestionPopup_data()
     QTest::addColumn<QStringList>("triggers");
     QTest::newRow("short") << QStringList{QStringLiteral(";s"), QStringLiteral(";sig"),
                                           QStringLiteral(";sign")};
-    QTest::newRow("long triggers") << QStringList{QStringLiteral(";s"), kLongTrigger,
-                                                  kLongTrigger + "-and-more"};
+    QTest::newRow("long triggers") << QStringList{QStringLiteral(";s"), QStringLiteral(";s") + kLongTrigger,
+                                                  QStringLiteral(";s") + kLongTrigger +
+                                                      QStringLiteral("-and-more")};
 }
 
 void tst_PanelLayouts::suggestionPopup()
@@ -430,6 +431,7 @@ void tst_PanelLayouts::suggestionPopup()
     QSignalSpy placed(&popup, &SuggestionPopup::placed);
     popup.show(QStringLiteral(";s"), index, index.lookup(u";s"));
     QVERIFY(placed.wait());
+    QCOMPARE(popup.entries().size(), triggers.size());
     QWidget* panel = popup.panel();
     QVERIFY(QTest::qWaitForWindowExposed(panel));
     QVERIFY(panel->width() <= SuggestionPopup::maxListWidth + 12);
