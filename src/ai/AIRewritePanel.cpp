@@ -3,6 +3,7 @@
 #include "model/Text.h"
 #include "ui/PillButton.h"
 #include "ui/SymbolImage.h"
+#include "ui/TextFit.h"
 #include "ui/Theme.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedTextField.h"
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -40,13 +42,14 @@ void fillRounded(QPainter& painter, const QRectF& rect)
     painter.fillPath(path, Theme::field());
 }
 
-// The selection preview: at most three lines on the field colour.
+// The selection preview: at most three lines on the field colour. A word longer than a line
+// (a link, a long number) breaks where the line ends; a text longer than three lines ends in
+// "…" on the third, and the tooltip holds all of it.
 class PreviewLabel : public QLabel
 {
   public:
-    PreviewLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+    PreviewLabel(const QString& text, int width, QWidget* parent) : QLabel(parent)
     {
-        setWordWrap(true);
         setTextFormat(Qt::PlainText);
         setFont(Theme::systemFont(kPreviewSize));
         QPalette p = palette();
@@ -54,25 +57,53 @@ class PreviewLabel : public QLabel
         setPalette(p);
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
         setContentsMargins(kPreviewPadding, kPreviewPadding, kPreviewPadding, kPreviewPadding);
-        const int lines = fontMetrics().lineSpacing() * kPreviewLines;
-        setMaximumHeight(lines + 2 * kPreviewPadding);
+        setFixedWidth(width);
+        bool cut = false;
+        const QStringList lines = wrapped(text, width - 2 * kPreviewPadding, &cut);
+        QLabel::setText(lines.join(QLatin1Char('\n')));
+        m_full = text;
+        setAccessibleName(text);
+        if (cut)
+            setToolTip(text);
+        setFixedHeight(fontMetrics().lineSpacing() * int(std::max<qsizetype>(lines.size(), 1)) +
+                       2 * kPreviewPadding);
     }
 
+    QString fullText() const { return m_full; }
+
   protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
-        QPainter painter(this);
-        fillRounded(painter, rect());
-        painter.setFont(font());
-        painter.setPen(Theme::textSecondary());
-        const QRect inner = contentsRect();
-        // Whole lines only: a fourth line is not shown in part.
-        const int lineHeight = fontMetrics().lineSpacing();
-        const QRect clip(inner.left(), inner.top(), inner.width(),
-                         std::min(inner.height(), lineHeight * kPreviewLines));
-        painter.setClipRect(clip);
-        painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text());
+        {
+            QPainter painter(this);
+            fillRounded(painter, rect());
+        }
+        QLabel::paintEvent(event);
     }
+
+  private:
+    QStringList wrapped(const QString& text, int width, bool* cut) const
+    {
+        QTextLayout layout(text, font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        QStringList lines;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            if (lines.size() == kPreviewLines) {
+                *cut = true;
+                lines.last() = fitText(font(), lines.last() + QChar(0x2026), width);
+                break;
+            }
+            lines.append(text.mid(line.textStart(), line.textLength()).trimmed());
+        }
+        layout.endLayout();
+        return lines;
+    }
+
+    QString m_full;
 };
 
 // A preset: its text, flexible space and the sparkles, on the field colour; the whole
@@ -131,8 +162,8 @@ AIRewritePanel::AIRewritePanel(const QString& selection, const QStringList& pres
     selectionBlock->setSpacing(blockSpacing);
     selectionBlock->addWidget(
         makeThemedLabel(QStringLiteral("SELECTED TEXT"), captionFont, Theme::textTertiary(), this));
-    m_preview = new PreviewLabel(previewText(selection), this);
-    m_preview->setFixedWidth(inner);
+    m_preview = new PreviewLabel(previewText(selection), inner, this);
+    m_preview->setObjectName(QStringLiteral("selectionPreview"));
     selectionBlock->addWidget(m_preview);
     stack->addLayout(selectionBlock);
 
@@ -187,7 +218,7 @@ QString AIRewritePanel::previewText(const QString& selection)
 
 QString AIRewritePanel::previewShown() const
 {
-    return m_preview->text();
+    return static_cast<const PreviewLabel*>(m_preview)->fullText();
 }
 
 void AIRewritePanel::updateRewriteButton()
@@ -210,4 +241,3 @@ void AIRewritePanel::showCentered()
     QTimer::singleShot(focusDelayMs, m_custom,
                        [field = m_custom] { field->setFocus(Qt::ActiveWindowFocusReason); });
 }
-

@@ -32,7 +32,11 @@ FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* pa
     for (const FillInController::Field& field : fields) {
         auto* row = new QVBoxLayout;
         row->setSpacing(rowSpacing);
-        row->addWidget(makeThemedLabel(Text::upper(field.label), labelFont, Theme::textTertiary(), this));
+        // A long label wraps within the form's width rather than widening the form.
+        QLabel* caption = makeThemedLabel(Text::upper(field.label), labelFont, Theme::textTertiary(), this);
+        caption->setWordWrap(true);
+        caption->setFixedWidth(formWidth - 2 * padding);
+        row->addWidget(caption);
         QWidget* editor = nullptr;
         if (field.options.isEmpty()) {
             auto* text = new ThemedTextField(field.label, false, this);
@@ -69,6 +73,7 @@ FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* pa
 QComboBox* FillInForm::makeMenu(const QStringList& options)
 {
     auto* menu = new ThemedPicker(this);
+    menu->setObjectName(QStringLiteral("fillInMenu"));
     menu->addItems(options);
     menu->setCurrentIndex(0);
     menu->setMaximumWidth(menuMaxWidth);

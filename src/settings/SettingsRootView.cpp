@@ -15,7 +15,43 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QTextEdit>
+#include <QtMath>
 #include <QVBoxLayout>
+
+// What the store said about its files, selectable so a kept copy's path can be copied. A
+// path or file name longer than the sidebar breaks where the line ends; the block is as tall
+// as its lines.
+class NoticeText : public QTextEdit
+{
+  public:
+    NoticeText(int width, QWidget* parent) : QTextEdit(parent)
+    {
+        setReadOnly(true);
+        setTextInteractionFlags(Qt::TextSelectableByMouse);
+        setFocusPolicy(Qt::NoFocus);
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        setFont(Theme::systemFont(10.5));
+        document()->setDocumentMargin(0);
+        QPalette p = palette();
+        p.setColor(QPalette::Base, Qt::transparent);
+        p.setColor(QPalette::Text, Theme::amber());
+        setPalette(p);
+        viewport()->setAutoFillBackground(false);
+        setFixedWidth(width);
+        document()->setTextWidth(width);
+    }
+
+    void setNotice(const QString& text)
+    {
+        setPlainText(text);
+        document()->setTextWidth(width());
+        setFixedHeight(qCeil(document()->size().height()));
+    }
+};
 
 SettingsRootView::SettingsRootView(AppState& state, LearningEngine* learning, QWidget* parent)
     : QWidget(parent), m_state(state), m_learning(learning)
@@ -110,9 +146,7 @@ QWidget* SettingsRootView::buildSidebar()
     line->addWidget(m_statusLabel);
     line->addStretch();
     status->addLayout(line);
-    m_notices = makeThemedLabel(QString(), Theme::systemFont(10.5), Theme::amber(), bar);
-    m_notices->setWordWrap(true);
-    m_notices->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_notices = new NoticeText(sidebarWidth - 2 * 16, bar);
     status->addWidget(m_notices);
     auto* stats = new QVBoxLayout;
     stats->setSpacing(3);
@@ -223,13 +257,13 @@ void SettingsRootView::refreshNotices()
     QStringList lines;
     for (const AppState::StoreNotice& notice : m_state.notices())
         lines << notice.message;
-    m_notices->setText(lines.join(QLatin1Char('\n')));
+    m_notices->setNotice(lines.join(QLatin1Char('\n')));
     m_notices->setVisible(!lines.isEmpty());
 }
 
 QString SettingsRootView::noticesText() const
 {
-    return m_notices->text();
+    return m_notices->toPlainText();
 }
 
 void SettingsRootView::refreshBadge()

@@ -12,6 +12,7 @@
 class AppState;
 class LearningEngine;
 
+class NoticeText;
 class QLabel;
 class QStackedWidget;
 class QVBoxLayout;
@@ -81,7 +82,7 @@ class SettingsRootView : public QWidget
     QHash<SettingsTab, SidebarItem*> m_items;
     StatusDot* m_statusDot = nullptr;
     QLabel* m_statusLabel = nullptr;
-    QLabel* m_notices = nullptr;
+    NoticeText* m_notices = nullptr;
     QList<QLabel*> m_statValues;
     QList<QLabel*> m_statLabels;
     QPointer<QDialog> m_sheet;

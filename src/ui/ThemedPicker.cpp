@@ -3,6 +3,7 @@
 #include "ui/PopupTheme.h"
 #include "ui/RoundedPanel.h"
 #include "ui/Theme.h"
+#include "ui/TextFit.h"
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -14,6 +15,34 @@ ThemedPicker::ThemedPicker(QWidget* parent) : QComboBox(parent)
     setAttribute(Qt::WA_Hover);
     setSizeAdjustPolicy(QComboBox::AdjustToContents);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    connect(this, &QComboBox::currentTextChanged, this, [this] { updateTip(); });
+}
+
+QRect ThemedPicker::textRect() const
+{
+    if (layoutDirection() == Qt::RightToLeft)
+        return rect().adjusted(chevronWidth, 0, -horizontalPadding, 0);
+    return rect().adjusted(horizontalPadding, 0, -chevronWidth, 0);
+}
+
+QString ThemedPicker::shownText() const { return fitText(font(), currentText(), textRect().width()); }
+
+void ThemedPicker::updateTip()
+{
+    const bool shortened = shownText() != currentText();
+    if (shortened && (m_tipIsOurs || toolTip().isEmpty())) {
+        setToolTip(currentText());
+        m_tipIsOurs = true;
+    } else if (!shortened && m_tipIsOurs) {
+        setToolTip(QString());
+        m_tipIsOurs = false;
+    }
+}
+
+void ThemedPicker::resizeEvent(QResizeEvent* event)
+{
+    QComboBox::resizeEvent(event);
+    updateTip();
 }
 
 QSize ThemedPicker::sizeHint() const
@@ -70,13 +99,9 @@ void ThemedPicker::paintEvent(QPaintEvent*)
         RoundedPanel{cornerRadius, Qt::transparent, Theme::accent(), 2}.paint(painter, bounds);
 
     const bool rtl = layoutDirection() == Qt::RightToLeft;
-    QRect textRect = rect().adjusted(horizontalPadding, 0, -chevronWidth, 0);
-    if (rtl)
-        textRect = rect().adjusted(chevronWidth, 0, -horizontalPadding, 0);
     painter.setFont(font());
     painter.setPen(Theme::textPrimary());
-    const QString text = fontMetrics().elidedText(currentText(), Qt::ElideRight, textRect.width());
-    painter.drawText(textRect, Qt::AlignVCenter | (rtl ? Qt::AlignRight : Qt::AlignLeft), text);
+    painter.drawText(textRect(), Qt::AlignVCenter | (rtl ? Qt::AlignRight : Qt::AlignLeft), shownText());
 
     QPen pen(Theme::textSecondary(), 1.5);
     pen.setCapStyle(Qt::RoundCap);

@@ -5,7 +5,8 @@
 // A drop-down picker drawn like the other controls: the current choice in primary text on the
 // field colour with a thin strong outline and its own small chevron, never the platform's bezel.
 // Its open list is drawn on the popup colours (card surface, accent selection) every time it
-// opens, whatever the desktop's colour scheme is or becomes.
+// opens, whatever the desktop's colour scheme is or becomes. A choice longer than the field is
+// cut with an ellipsis and shown whole in the tooltip.
 class ThemedPicker : public QComboBox
 {
     Q_OBJECT
@@ -24,12 +25,20 @@ class ThemedPicker : public QComboBox
     QSize minimumSizeHint() const override;
     void showPopup() override;
 
+    // The current choice as the field shows it.
+    QString shownText() const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void themePopup();
+    QRect textRect() const;
+    void updateTip();
 
     bool m_popupThemed = false;
+    // The tooltip is ours (the whole of a shortened choice), not one the owner set.
+    bool m_tipIsOurs = false;
 };

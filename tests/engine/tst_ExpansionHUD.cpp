@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QTest>
 #include <QWidget>
@@ -89,6 +90,8 @@ class tst_ExpansionHUD : public QObject
     void placement_data();
     void placement();
     void sizedToOneLine();
+    void textFitsPill_data();
+    void textFitsPill();
     void noScreenOnlyUpdatesText();
     void feedbackQueuesHudAndSound();
     void screenshot();
@@ -232,6 +235,37 @@ void tst_ExpansionHUD::sizedToOneLine()
     QVERIFY(hud->isOnScreen());
     QCOMPARE(hud->panel()->width(), 2 * (14 + 6));
     QCOMPARE(hud->panel()->height(), small.height());
+}
+
+void tst_ExpansionHUD::textFitsPill_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("expansion") << QStringLiteral("✓ ;sig") << QStringLiteral("✓ ;sig");
+    QTest::newRow("spelling fix") << QStringLiteral("teh → the") << QStringLiteral("teh → the");
+    QTest::newRow("narrow letters") << QStringLiteral("iiiiiiiiiiil1|") << QStringLiteral("iiiiiiiiiiil1|");
+    QTest::newRow("line breaks") << QStringLiteral("Fill-in cancelled\r\n— focus changed")
+                                 << QStringLiteral("Fill-in cancelled  — focus changed");
+    QTest::newRow("wide characters") << QStringLiteral("✦ writing… 日本語のテキスト 👍")
+                                     << QStringLiteral("✦ writing… 日本語のテキスト 👍");
+}
+
+// The pill is as wide as its text on one line: the whole text fits inside the padding, on
+// one line, whatever the characters.
+void tst_ExpansionHUD::textFitsPill()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    auto hud = make();
+    hud->show(text);
+    QWidget* pill = hud->panel();
+    const QFontMetricsF metrics(pill->font());
+    const qreal room = pill->width() - 2 * (14 + 6);
+    QVERIFY2(metrics.horizontalAdvance(shown) <= room + 0.5,
+             qPrintable(QStringLiteral("needs %1, has %2").arg(metrics.horizontalAdvance(shown)).arg(room)));
+    QVERIFY(pill->height() - 2 * (7 + 6) >= metrics.height() - 0.5);
+    QVERIFY(metrics.boundingRect(QRectF(0, 0, room + 0.5, 1e6), Qt::TextWordWrap, shown).height() <=
+            metrics.lineSpacing() + 0.5);
 }
 
 void tst_ExpansionHUD::noScreenOnlyUpdatesText()

@@ -28,7 +28,7 @@ struct Options
     int minimumFieldWidth = 200;
     // Per object name: a different narrowest width for that field (small fields in a row).
     QHash<QString, int> fieldWidths;
-    // Object names of labels the design elides (their tooltip holds the full text).
+    // Object names of labels and pickers the design elides (their tooltip holds the full text).
     QStringList mayElide;
 };
 
