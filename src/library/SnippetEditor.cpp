@@ -20,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
 using namespace SnippetEditorLogic;
@@ -263,13 +262,7 @@ void SnippetEditor::fillGroups()
     const QList<SnippetGroup>& groups = m_state.groups();
     // The picker is at most 220 wide: a longer name is shortened with an ellipsis in the
     // field and its list, and shown whole in the tooltip.
-    QStyleOptionComboBox option;
-    option.initFrom(m_groupPicker);
-    option.rect.setWidth(m_groupPicker->maximumWidth());
-    const int room =
-        m_groupPicker->style()
-            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, m_groupPicker)
-            .width();
+    const int room = m_groupPicker->maximumWidth() - ThemedPicker::horizontalPadding - ThemedPicker::chevronWidth;
     for (const SnippetGroup& g : groups) {
         m_groupPicker->addItem(fitText(m_groupPicker->font(), g.name, room), g.id);
         m_groupPicker->setItemData(m_groupPicker->count() - 1, g.name, Qt::ToolTipRole);

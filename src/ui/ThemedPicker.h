@@ -10,6 +10,8 @@
 class ThemedPicker : public QComboBox
 {
     Q_OBJECT
+    // Where the choice is drawn, for checks that measure whether it fits.
+    Q_PROPERTY(QRect textRect READ textRect)
 
   public:
     static constexpr qreal textSize = 12.5;
@@ -25,8 +27,9 @@ class ThemedPicker : public QComboBox
     QSize minimumSizeHint() const override;
     void showPopup() override;
 
-    // The current choice as the field shows it.
+    // The current choice as the field shows it, and where.
     QString shownText() const;
+    QRect textRect() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,7 +38,6 @@ class ThemedPicker : public QComboBox
 
   private:
     void themePopup();
-    QRect textRect() const;
     void updateTip();
 
     bool m_popupThemed = false;

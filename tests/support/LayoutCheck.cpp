@@ -290,8 +290,11 @@ class Checker
         option.initFrom(picker);
         option.editable = false;
         option.currentText = picker->currentText();
-        const QRect field = picker->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                            QStyle::SC_ComboBoxEditField, picker);
+        // Our themed picker draws its choice in a rectangle of its own, not the style's.
+        const QVariant own = picker->property("textRect");
+        const QRect field = own.isValid() ? own.toRect()
+                                          : picker->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                                            QStyle::SC_ComboBoxEditField, picker);
         const qreal need = QFontMetricsF(picker->font()).horizontalAdvance(picker->currentText());
         // A picker the design elides draws its choice cut with an ellipsis and holds it whole
         // in its tooltip.
