@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -33,11 +34,87 @@ QString decodeWindows1252(QByteArrayView bytes)
 // mark inside the bytes is kept as a character (the caller has already removed its own).
 std::optional<QString> decodeStrict(QByteArrayView bytes, QStringConverter::Encoding encoding)
 {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(encoding,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
     return text;
+}
+
+struct Utf8Reading
+{
+    QString text;   // invalid sequences replaced by U+FFFD
+    bool invalid;   // some bytes formed no character
+    bool multiByte; // some bytes formed a character beyond ASCII
+};
+
+// Reads UTF-8, one U+FFFD for each longest start of a well-formed sequence that does not
+// complete (a character cut short is one mark, not one per byte), as Unicode recommends.
+Utf8Reading readUtf8(QByteArrayView bytes)
+{
+    Utf8Reading reading{QString(bytes.size(), Qt::Uninitialized), false, false};
+    char16_t* const begin = reinterpret_cast<char16_t*>(reading.text.data());
+    char16_t* dst = begin;
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const uchar lead = uchar(bytes[i]);
+        if (lead < 0x80) {
+            *dst++ = lead;
+            ++i;
+            continue;
+        }
+        int need = 0;
+        char32_t code = 0;
+        // The range of the byte after the lead excludes overlong forms, surrogates and
+        // code points past U+10FFFF.
+        uchar low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            need = 1;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            need = 2;
+            code = lead & 0x0F;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            need = 3;
+            code = lead & 0x07;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        }
+        qsizetype next = i + 1;
+        bool complete = need > 0;
+        for (int k = 0; k < need; ++k) {
+            if (next >= n || uchar(bytes[next]) < low || uchar(bytes[next]) > high) {
+                complete = false;
+                break;
+            }
+            code = (code << 6) | (uchar(bytes[next]) & 0x3F);
+            ++next;
+            low = 0x80;
+            high = 0xBF;
+        }
+        if (!complete) {
+            *dst++ = QChar::ReplacementCharacter;
+            reading.invalid = true;
+        } else if (code > 0xFFFF) {
+            *dst++ = QChar::highSurrogate(code);
+            *dst++ = QChar::lowSurrogate(code);
+            reading.multiByte = true;
+        } else {
+            *dst++ = char16_t(code);
+            reading.multiByte = true;
+        }
+        i = next;
+    }
+    reading.text.truncate(dst - begin);
+    return reading;
 }
 
 bool isHorizontalSpace(QChar c)
@@ -110,7 +187,8 @@ QString SnippetImport::description(ImportError error)
         return QStringLiteral("Unrecognized format — expected a Quenvil JSON export, a Text Substitutions "
                               ".plist, or a CSV file.");
     case ImportError::malformed:
-        return QStringLiteral("The file looks like a supported format but no snippets could be read from it.");
+        return QStringLiteral(
+            "The file looks like a supported format but no snippets could be read from it.");
     }
     return {};
 }
@@ -184,20 +262,22 @@ std::optional<QString> SnippetImport::decodeCSVText(const QByteArray& data)
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         // Declared UTF-8: a bad sequence becomes U+FFFD rather than turning the file into
         // another encoding.
-        QStringDecoder decoder(QStringConverter::Utf8,
-                               QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-        text = QString(decoder.decode(bytes.sliced(3)));
+        text = readUtf8(bytes.sliced(3)).text;
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         const QByteArrayView body = bytes.sliced(2);
         if (body.size() % 2 != 0)
             return std::nullopt;
-        text = decodeStrict(body, bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        text = decodeStrict(body, bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
+                                                               : QStringConverter::Utf16BE);
         if (text && !text->isValidUtf16())
             return std::nullopt;
     } else {
-        text = decodeStrict(bytes, QStringConverter::Utf8);
-        if (!text)
-            text = decodeWindows1252(bytes);
+        // One stray byte in a file of UTF-8 (a cell pasted from an old document, a last
+        // character cut short) must not turn every accent of every row into mojibake: only
+        // bytes that form no UTF-8 character beyond ASCII at all are a legacy single-byte
+        // export, which replacement marks would wreck.
+        Utf8Reading reading = readUtf8(bytes);
+        text = reading.invalid && !reading.multiByte ? decodeWindows1252(bytes) : std::move(reading.text);
     }
     // No text file holds NUL; bytes that do are something else read as text.
     if (!text || text->contains(QChar(0)))
@@ -207,41 +287,103 @@ std::optional<QString> SnippetImport::decodeCSVText(const QByteArray& data)
 
 QChar SnippetImport::detectSeparator(const QString& text)
 {
-    bool quoted = false;
-    bool nonBlank = false;
-    bool comma = false;
-    QChar other;
-    const auto decide = [&]() -> std::optional<QChar> {
-        if (!nonBlank)
-            return std::nullopt;
-        if (comma || other.isNull())
-            return QChar(u',');
-        return other;
+    // Enough rows that a title line or a few odd rows are outvoted, few enough to stay
+    // cheap on a large file.
+    constexpr int kRowsWeighed = 256;
+    constexpr char16_t kCandidates[] = {u',', u';', u'\t'};
+    constexpr int kCount = int(std::size(kCandidates));
+    // How a row splits on one candidate: which cell the walk is in (2 for any later one),
+    // whether the first two cells hold anything, and whether the second starts with white
+    // space (as after a comma or semicolon of prose, rarely after a written separator).
+    struct Split
+    {
+        int cell = 0;
+        bool filled[2] = {};
+        bool spaced = false;
     };
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    Split split[kCount];
+    // Rows each candidate makes a snippet of (trigger and content both non-empty), and of
+    // those the rows whose content does not start with white space.
+    int usable[kCount] = {};
+    int tight[kCount] = {};
+    qsizetype firstSeen[kCount] = {-1, -1, -1};
+    bool quoted = false;
+    bool rowHasText = false;
+    int rows = 0;
+    // `c` belongs to the current cell of every candidate but `splitter`.
+    const auto addContent = [&](QChar c, int splitter) {
+        for (int k = 0; k < kCount; ++k) {
+            Split& s = split[k];
+            if (k == splitter || s.cell >= 2 || s.filled[s.cell])
+                continue;
+            s.filled[s.cell] = true;
+            if (s.cell == 1)
+                s.spaced = c == u' ' || c == u'\t';
+        }
+    };
+    const auto endRow = [&] {
+        if (rowHasText) {
+            ++rows;
+            for (int k = 0; k < kCount; ++k) {
+                const Split& s = split[k];
+                if (s.cell >= 1 && s.filled[0] && s.filled[1]) {
+                    ++usable[k];
+                    tight[k] += s.spaced ? 0 : 1;
+                }
+            }
+        }
+        rowHasText = false;
+        std::fill(std::begin(split), std::end(split), Split{});
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n && rows < kRowsWeighed; ++i) {
         const QChar c = text.at(i);
-        if (c == u'"') {
-            quoted = !quoted;
-            nonBlank = true;
+        // Read as the splitter reads: separators and line ends inside quotes belong to
+        // the cell, and a doubled quote there is one quote character.
+        if (quoted) {
+            if (c != u'"') {
+                addContent(c, -1);
+            } else if (i + 1 < n && text.at(i + 1) == u'"') {
+                addContent(c, -1);
+                ++i;
+            } else {
+                quoted = false;
+            }
             continue;
         }
-        if (quoted)
+        if (c == u'"') {
+            quoted = true;
+            rowHasText = true;
             continue;
+        }
         if (c == u'\n' || c == u'\r') {
-            if (auto sep = decide())
-                return *sep;
-            comma = false;
-            other = QChar();
+            endRow();
             continue;
         }
         if (c != u' ')
-            nonBlank = true;
-        if (c == u',')
-            comma = true;
-        else if ((c == u';' || c == u'\t') && other.isNull())
-            other = c;
+            rowHasText = true;
+        int splitter = -1;
+        for (int k = 0; k < kCount; ++k) {
+            if (c == kCandidates[k]) {
+                splitter = k;
+                split[k].cell = std::min(split[k].cell + 1, 2);
+                if (firstSeen[k] < 0)
+                    firstSeen[k] = i;
+            }
+        }
+        addContent(c, splitter);
     }
-    return decide().value_or(QChar(u','));
+    endRow();
+    // The most snippet rows wins, then the most rows without a space after the separator;
+    // a tie with the comma keeps the comma, and between the other two the first seen does.
+    int best = 0;
+    for (int k = 1; k < kCount; ++k) {
+        const bool more = usable[k] > usable[best] || (usable[k] == usable[best] && tight[k] > tight[best]);
+        const bool tied = usable[k] == usable[best] && tight[k] == tight[best] && usable[k] > 0;
+        if (more || (tied && best != 0 && firstSeen[k] < firstSeen[best]))
+            best = k;
+    }
+    return QChar(kCandidates[best]);
 }
 
 QList<QStringList> SnippetImport::csvRows(const QString& text, QChar separator)
@@ -336,7 +478,8 @@ SnippetImport::Outcome SnippetImport::parseSimpleCSV(const QList<QStringList>& r
     QList<const QStringList*> used;
     used.reserve(rows.size());
     for (const QStringList& row : rows) {
-        const bool allEmpty = std::all_of(row.cbegin(), row.cend(), [](const QString& c) { return c.isEmpty(); });
+        const bool allEmpty =
+            std::all_of(row.cbegin(), row.cend(), [](const QString& c) { return c.isEmpty(); });
         if (!allEmpty)
             used.append(&row);
     }
@@ -362,7 +505,7 @@ bool SnippetImport::looksLikeHeader(const QStringList& row)
         QStringLiteral("trigger"),      QStringLiteral("keyword"),       QStringLiteral("snippet"),
     };
     static const QStringList contents{
-        QStringLiteral("content"),    QStringLiteral("phrase"),     QStringLiteral("text"),
+        QStringLiteral("content"),   QStringLiteral("phrase"),     QStringLiteral("text"),
         QStringLiteral("expansion"), QStringLiteral("plain text"), QStringLiteral("value"),
     };
     return triggers.contains(trimmedHorizontal(row.at(0)).toLower()) &&
