@@ -111,12 +111,7 @@ void tst_PanelLayouts::cleanup()
 
 void tst_PanelLayouts::settingsWindow_data()
 {
-    QTest::addColumn<bool>("smallest");
-    QTest::addColumn<bool>("longTexts");
-    QTest::newRow("usual") << false << false;
-    QTest::newRow("smallest") << true << false;
-    QTest::newRow("usual, long texts") << false << true;
-    QTest::newRow("smallest, long texts") << true << true;
+    LayoutCheck::addSizeAndTextRows();
 }
 
 void tst_PanelLayouts::settingsWindow()

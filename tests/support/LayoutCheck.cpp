@@ -365,4 +365,14 @@ void savePicture(QWidget* root, const QString& name)
         qWarning("Could not write %s", qPrintable(path));
 }
 
+void addSizeAndTextRows()
+{
+    QTest::addColumn<bool>("smallest");
+    QTest::addColumn<bool>("longTexts");
+    QTest::newRow("usual") << false << false;
+    QTest::newRow("smallest") << true << false;
+    QTest::newRow("usual, long texts") << false << true;
+    QTest::newRow("smallest, long texts") << true << true;
+}
+
 } // namespace LayoutCheck

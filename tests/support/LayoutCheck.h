@@ -42,6 +42,9 @@ void savePicture(QWidget* root, const QString& name);
 // nearest named ancestor.
 QString describe(const QWidget* widget);
 
+// The rows most windows are checked in: columns "smallest" and "longTexts", every pairing.
+void addSizeAndTextRows();
+
 } // namespace LayoutCheck
 
 // Saves the picture and fails the test with every problem found, each on its own line.
