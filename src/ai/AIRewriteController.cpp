@@ -14,6 +14,8 @@
 #include "platform/InputMonitor.h"
 #include "platform/SelectedText.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 AIRewriteController::Collaborators
@@ -282,6 +284,30 @@ void AIRewriteController::finish(const QString& reply, const QString& selection,
         showHud(emptyReplyMessage());
         return;
     }
+    // Still handing the focus back: nothing but our own closing panel (or no window) is in
+    // front yet. Wait for the target to come to the front, for a bounded time, then decide.
+    if (m_c.frontApp && m_c.frontApp->window() != target.window &&
+        (m_c.frontApp->window() == 0 || m_c.frontApp->isOwnProcess())) {
+        auto* waiter = new QObject(this);
+        auto decide = [this, waiter, reply, selection, target](bool timedOut) {
+            if (waiter->property("decided").toBool())
+                return;
+            if (!timedOut && m_c.frontApp->window() != target.window &&
+                (m_c.frontApp->window() == 0 || m_c.frontApp->isOwnProcess()))
+                return;
+            waiter->setProperty("decided", true);
+            waiter->deleteLater();
+            typeReply(reply, selection, target);
+        };
+        connect(m_c.frontApp, &FrontApp::frontChanged, waiter, [decide] { decide(false); });
+        QTimer::singleShot(m_c.focusBackWaitMs, waiter, [decide] { decide(true); });
+        return;
+    }
+    typeReply(reply, selection, target);
+}
+
+void AIRewriteController::typeReply(const QString& reply, const QString& selection, const Target& target)
+{
     // The reply is typed wherever the caret of the window in front is: only into the window
     // the text came from, never Quenvil's own, and only while the text is still selected
     // there. A key or a click since the request went out may have replaced the selection

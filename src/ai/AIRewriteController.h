@@ -61,6 +61,9 @@ class AIRewriteController : public QObject
         // The user's own key and mouse presses. One made outside Quenvil while a request is
         // out may have moved the caret or replaced the selection: that reply is dropped.
         InputMonitor* input = nullptr;
+        // How long a reply that comes before the window manager has given the focus back to
+        // the target waits for it (a model on this computer can answer within milliseconds).
+        int focusBackWaitMs = 1000;
     };
 
     // The AI side of the collaborators from the real services.
@@ -120,6 +123,7 @@ class AIRewriteController : public QObject
     void closePanel();
     void activatePrevious();
     void finish(const QString& reply, const QString& selection, const Target& target);
+    void typeReply(const QString& reply, const QString& selection, const Target& target);
     void noteUserInput();
     void showHud(const QString& message);
 

@@ -82,6 +82,8 @@ class tst_AIRewrite : public QObject
     void failuresTypeNothing();
     void userInputAfterTheRequestCancels_data();
     void userInputAfterTheRequestCancels();
+    void replyBeforeTheFocusIsBackWaitsForIt_data();
+    void replyBeforeTheFocusIsBackWaitsForIt();
     void cancelAndEmptyInstructionCloseQuietly();
     void presentWhileVisibleReusesThePanel();
     void hotKeyPresents();
@@ -142,6 +144,7 @@ void tst_AIRewrite::init()
     c.toneProfile = [this] { return m_tone; };
     c.learner = &m_learner;
     c.input = m_input.get();
+    c.focusBackWaitMs = 200;
     m_controller = std::make_unique<AIRewriteController>(*m_state, c);
 }
 
@@ -402,6 +405,47 @@ void tst_AIRewrite::failuresTypeNothing()
     QVERIFY(m_typed.isEmpty());
     QCOMPARE(m_state->statExpansions(), qint64(0));
     QCOMPARE(m_learner.resets, 0);
+}
+
+void tst_AIRewrite::replyBeforeTheFocusIsBackWaitsForIt_data()
+{
+    QTest::addColumn<quint64>("inFrontAtReply");
+    QTest::addColumn<quint64>("cameToFront");
+    QTest::addColumn<bool>("typed");
+
+    // A model on this computer can answer before the window manager has activated the target.
+    QTest::newRow("panel still in front, then the target") << kOwn << kEditor << true;
+    QTest::newRow("no window in front, then the target") << quint64(0) << kEditor << true;
+    QTest::newRow("panel still in front, then another application") << kOwn << kBrowser << false;
+    QTest::newRow("the target never comes back") << kOwn << quint64(0) << false;
+}
+
+void tst_AIRewrite::replyBeforeTheFocusIsBackWaitsForIt()
+{
+    QFETCH(quint64, inFrontAtReply);
+    QFETCH(quint64, cameToFront);
+    QFETCH(bool, typed);
+
+    openPanel(QStringLiteral("the selected text"));
+    m_front->deferActivation = true;
+    m_front->bringToFront(kOwn);
+    m_controller->panel()->presetButtons().first()->click();
+    QCOMPARE(m_front->activations.last(), kEditor);
+    m_front->bringToFront(inFrontAtReply);
+    m_requests[0].reply->finish(AIResult::success(QStringLiteral("new text")));
+    QTest::qWait(20);
+    QVERIFY(m_typed.isEmpty());
+    if (cameToFront)
+        m_front->bringToFront(cameToFront);
+    if (typed) {
+        QTRY_COMPARE(m_typed.size(), 1);
+        QCOMPARE(m_feedback.hud.size(), 1);
+    } else {
+        QTRY_COMPARE(m_feedback.hud.size(), 2);
+        QCOMPARE(m_feedback.hud.last(), AIRewriteController::focusChangedMessage());
+        QTest::qWait(250); // past the wait: still nothing typed
+        QVERIFY(m_typed.isEmpty());
+    }
 }
 
 void tst_AIRewrite::userInputAfterTheRequestCancels_data()

@@ -74,6 +74,25 @@ class tst_X11FrontApp : public QObject
         QCOMPARE(front.window(), quint64(own.winId()));
     }
 
+    void changeReadWhileWaitingForAReplyIsNotMissed()
+    {
+        // A change that reaches our connection while it waits for a reply of its own is read
+        // into Xlib's queue and never shows on the socket again: it must still be taken.
+        TargetWindow alpha, beta;
+        QVERIFY(alpha.start(QStringLiteral("QuenvilQueuedA")));
+        QVERIFY(beta.start(QStringLiteral("QuenvilQueuedB")));
+        X11FrontApp front({});
+        QVERIFY(alpha.activate());
+        QTRY_COMPARE(front.window(), alpha.window());
+        QTest::qWait(300);
+        QVERIFY(UserInput::activateWindow(beta.window()));
+        // No event processing between the change and the round trip below.
+        QTest::qSleep(500);
+        QVERIFY(!front.activate(1)); // no such window: a round trip and nothing else
+        QTRY_COMPARE_WITH_TIMEOUT(front.window(), beta.window(), 3000);
+        QCOMPARE(front.appKey(), QStringLiteral("QuenvilQueuedB"));
+    }
+
     void goneWindowCannotBeActivated()
     {
         X11FrontApp front({});

@@ -5,7 +5,8 @@ bool FakeFrontApp::activate(quint64 window, quint32)
     activations << window;
     if (!m_windows.contains(window))
         return false;
-    bringToFront(window);
+    if (!deferActivation)
+        bringToFront(window);
     return true;
 }
 

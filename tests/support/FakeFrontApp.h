@@ -24,6 +24,8 @@ class FakeFrontApp : public FrontApp
     void bringToFront(quint64 window);
 
     QList<quint64> activations;
+    // Like a window manager that takes its time: activate() only records the request.
+    bool deferActivation = false;
 
   private:
     struct Window

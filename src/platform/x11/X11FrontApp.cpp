@@ -65,15 +65,29 @@ void X11FrontApp::readEvents()
     if (!m_connection || m_connection->isLost())
         return;
     Display* display = m_connection->display();
-    bool changed = false;
-    while (!m_connection->isLost() && XPending(display)) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type == PropertyNotify && event.xproperty.atom == m_activeAtom)
-            changed = true;
+    m_reading = true;
+    // The look-up after a change waits for replies, and a later change can come meanwhile:
+    // read until nothing is left, on the socket or in Xlib's queue.
+    bool changed = true;
+    while (changed && !m_connection->isLost()) {
+        changed = false;
+        while (!m_connection->isLost() && XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == PropertyNotify && event.xproperty.atom == m_activeAtom)
+                changed = true;
+        }
+        if (changed)
+            refresh(true);
     }
-    if (changed)
-        refresh(true);
+    m_reading = false;
+}
+
+void X11FrontApp::readQueuedLater() const
+{
+    if (m_reading || !m_connection || m_connection->isLost() || XQLength(m_connection->display()) == 0)
+        return;
+    QMetaObject::invokeMethod(const_cast<X11FrontApp*>(this), &X11FrontApp::readEvents, Qt::QueuedConnection);
 }
 
 quint64 X11FrontApp::activeWindow() const
@@ -142,6 +156,7 @@ void X11FrontApp::refresh(bool announce) const
     m_pid = pid;
     if (announce && windowChanged)
         emit const_cast<X11FrontApp*>(this)->frontChanged(appKey);
+    readQueuedLater();
 }
 
 QString X11FrontApp::appKey() const
@@ -175,8 +190,10 @@ bool X11FrontApp::activate(quint64 window, quint32 time)
     m_connection->beginErrorTrap();
     XWindowAttributes attributes;
     const bool exists = XGetWindowAttributes(display, Window(window), &attributes);
-    if (m_connection->endErrorTrap() != 0 || !exists)
+    if (m_connection->endErrorTrap() != 0 || !exists) {
+        readQueuedLater();
         return false;
+    }
     const Window root = DefaultRootWindow(display);
     if (m_ewmh) {
         XEvent event{};
@@ -193,5 +210,7 @@ bool X11FrontApp::activate(quint64 window, quint32 time)
         XSetInputFocus(display, Window(window), RevertToParent, time ? Time(time) : CurrentTime);
     }
     m_connection->beginErrorTrap();
-    return m_connection->endErrorTrap() == 0;
+    const bool ok = m_connection->endErrorTrap() == 0;
+    readQueuedLater();
+    return ok;
 }

@@ -29,6 +29,9 @@ class X11FrontApp : public FrontApp
   private:
     bool connectDisplay() const;
     void readEvents();
+    // Xlib reads whatever events have come while it waits for a reply: those sit in its
+    // queue, not on the socket, and the socket notifier never tells of them.
+    void readQueuedLater() const;
     void refresh(bool announce) const;
     quint64 activeWindow() const;
     quint64 focusedTopLevel() const;
@@ -42,4 +45,5 @@ class X11FrontApp : public FrontApp
     mutable quint64 m_window = 0;
     mutable QString m_appKey;
     mutable qint64 m_pid = 0;
+    mutable bool m_reading = false;
 };
