@@ -2,17 +2,11 @@
 // Snippets tab's Import button clicked, the file dialog driven from the keyboard, the
 // status line read over the accessibility bus, and the new triggers typed into a Tk
 // window, whose text is read back.
+#include "AtSpiDriver.h"
 #include "ToolkitTarget.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 
 namespace {
@@ -62,133 +55,6 @@ QStringList visibleMainWindows()
     return found;
 }
 
-// One object of a program's accessible tree.
-struct Accessible
-{
-    QString service;
-    QString path;
-};
-
-// The accessible tree of one process, read over the accessibility bus as a screen reader
-// reads it.
-class AccessibleTree
-{
-  public:
-    bool connect()
-    {
-        const QDBusMessage call =
-            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
-        const QDBusReply<QString> address = QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
-        if (!address.isValid() || address.value().isEmpty())
-            return false;
-        m_bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("import-test-atspi"));
-        return m_bus.isConnected();
-    }
-
-    // The application object of the process `pid`, once its bridge has registered.
-    std::optional<Accessible> application(qint64 pid) const
-    {
-        for (const Accessible& app : children({QStringLiteral("org.a11y.atspi.Registry"), kRoot})) {
-            const QDBusReply<uint> owner = m_bus.interface()->servicePid(app.service);
-            if (owner.isValid() && qint64(owner.value()) == pid)
-                return app;
-        }
-        return std::nullopt;
-    }
-
-    // The first showing object under `root`, depth first, that `matches` accepts.
-    std::optional<Accessible> find(const Accessible& root,
-                                   const std::function<bool(const QString& name, uint role)>& matches) const
-    {
-        for (const Accessible& child : children(root)) {
-            if (!showing(child))
-                continue;
-            if (matches(name(child), role(child)))
-                return child;
-            if (auto found = find(child, matches))
-                return found;
-        }
-        return std::nullopt;
-    }
-
-    QString name(const Accessible& a) const
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            a.service, a.path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-        call << kAccessible << QStringLiteral("Name");
-        const QDBusReply<QDBusVariant> reply = m_bus.call(call, QDBus::Block, 5000);
-        return reply.isValid() ? reply.value().variant().toString() : QString();
-    }
-
-    QRect extents(const Accessible& a) const
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            a.service, a.path, QStringLiteral("org.a11y.atspi.Component"), QStringLiteral("GetExtents"));
-        call << uint(0); // screen coordinates
-        const QDBusMessage reply = m_bus.call(call, QDBus::Block, 5000);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return {};
-        const QDBusArgument arg = reply.arguments().constFirst().value<QDBusArgument>();
-        int x = 0, y = 0, w = 0, h = 0;
-        arg.beginStructure();
-        arg >> x >> y >> w >> h;
-        arg.endStructure();
-        return QRect(x, y, w, h);
-    }
-
-  private:
-    static inline const QString kRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
-    static inline const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
-
-    QDBusMessage call(const Accessible& a, const QString& method) const
-    {
-        return m_bus.call(QDBusMessage::createMethodCall(a.service, a.path, kAccessible, method),
-                          QDBus::Block, 5000);
-    }
-
-    QList<Accessible> children(const Accessible& a) const
-    {
-        QList<Accessible> out;
-        const QDBusMessage reply = call(a, QStringLiteral("GetChildren"));
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return out;
-        const QDBusArgument arg = reply.arguments().constFirst().value<QDBusArgument>();
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            QString service;
-            QDBusObjectPath path;
-            arg.beginStructure();
-            arg >> service >> path;
-            arg.endStructure();
-            out.append({service, path.path()});
-        }
-        arg.endArray();
-        return out;
-    }
-
-    uint role(const Accessible& a) const
-    {
-        const QDBusMessage reply = call(a, QStringLiteral("GetRole"));
-        return reply.arguments().isEmpty() ? 0 : reply.arguments().constFirst().toUInt();
-    }
-
-    bool showing(const Accessible& a) const
-    {
-        constexpr uint kShowing = 25;
-        const QDBusMessage reply = call(a, QStringLiteral("GetState"));
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return false;
-        QList<uint> words;
-        reply.arguments().constFirst().value<QDBusArgument>() >> words;
-        return !words.isEmpty() && (words.constFirst() & (1u << kShowing)) != 0;
-    }
-
-    QDBusConnection m_bus{QString()};
-};
-
-constexpr uint kPushButtonRole = 43;
-
 } // namespace
 
 class tst_ImportOnX11 : public QObject
@@ -213,16 +79,16 @@ class tst_ImportOnX11 : public QObject
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QProcess> m_app;
-    AccessibleTree m_tree;
+    AtSpiDriver m_driver;
     std::unique_ptr<ToolkitTarget> m_target;
-    std::optional<Accessible> m_application;
+    AtSpiObject m_application;
 };
 
 void tst_ImportOnX11::initTestCase()
 {
     if (!ToolkitTarget::available(ToolkitTarget::Toolkit::Tk))
         QSKIP("python3-tk is not installed");
-    QVERIFY(m_tree.connect());
+    QVERIFY(m_driver.connectToBus());
     // One window for every case: a toolkit's start-up is the slow part.
     m_target = std::make_unique<ToolkitTarget>();
     QVERIFY(m_target->start(ToolkitTarget::Toolkit::Tk));
@@ -247,7 +113,7 @@ void tst_ImportOnX11::cleanup()
             m_app->kill();
         m_app.reset();
     }
-    m_application.reset();
+    m_application = {};
     m_home.reset();
 }
 
@@ -282,7 +148,8 @@ void tst_ImportOnX11::openMainWindow()
 {
     m_app = startApp();
     QCOMPARE(m_app->state(), QProcess::Running);
-    QTRY_VERIFY_WITH_TIMEOUT((m_application = m_tree.application(m_app->processId())).has_value(), 20000);
+    m_application = m_driver.application(m_app->processId(), 20000);
+    QVERIFY(!m_application.isNull());
     // A second start brings the window up, on the Snippets tab.
     auto second = startApp();
     QVERIFY(second->waitForFinished(10000));
@@ -293,7 +160,8 @@ void tst_ImportOnX11::openMainWindow()
 QString tst_ImportOnX11::statusLine() const
 {
     QString text;
-    m_tree.find(*m_application, [&](const QString& name, uint) {
+    m_driver.find(m_application, [&](const AtSpiDriver& d, const AtSpiObject& o) {
+        const QString name = d.name(o);
         for (const char* start : {"Imported ", "The file ", "Unrecognized format", "Couldn"}) {
             if (name.startsWith(QLatin1String(start))) {
                 text = name;
@@ -344,15 +212,10 @@ void tst_ImportOnX11::csvFileThroughTheDialog()
     writeFile(QStringLiteral("import/snippets.csv"), file);
     openMainWindow();
 
-    std::optional<Accessible> button;
-    QTRY_VERIFY_WITH_TIMEOUT((button = m_tree.find(*m_application,
-                                                   [](const QString& name, uint role) {
-                                                       return role == kPushButtonRole &&
-                                                              name == QLatin1String("Import");
-                                                   }))
-                                 .has_value(),
-                             5000);
-    const QRect r = m_tree.extents(*button);
+    const AtSpiObject button =
+        m_driver.waitFor(m_application, {QStringLiteral("push button")}, QStringLiteral("Import"), 5000);
+    QVERIFY2(!button.isNull(), qPrintable(m_driver.dump(m_application)));
+    const QRect r = m_driver.extents(button);
     QVERIFY2(r.width() > 0 && r.height() > 0, "the Import button has no extents");
     QVERIFY(UserInput::xdotool(
         {"mousemove", QString::number(r.center().x()), QString::number(r.center().y()), "click", "1"}));
