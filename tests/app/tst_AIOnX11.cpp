@@ -4,19 +4,17 @@
 #include "platform/linux/X11PrimarySelection.h"
 #include "platform/x11/X11FrontApp.h"
 
+#include "AppUnderTest.h"
 #include "FakeHttpServer.h"
 #include "TargetWindow.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -84,17 +82,16 @@ class tst_AIOnX11 : public QObject
     // Control-Alt-R over the selection, and `instruction` typed into the panel.
     void rewriteWith(const QString& instruction);
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<AppUnderTest> m_app;
     std::unique_ptr<FakeHttpServer> m_server;
-    std::unique_ptr<QProcess> m_app;
     std::unique_ptr<TargetWindow> m_target;
     std::unique_ptr<X11FrontApp> m_front;
 };
 
 void tst_AIOnX11::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
+    m_app = std::make_unique<AppUnderTest>();
+    QVERIFY(m_app->isValid());
     m_server = std::make_unique<FakeHttpServer>();
     QVERIFY(m_server->isListening());
     m_server->setReply("/v1/models", FakeHttpServer::Reply::json(200, R"({"data":[{"id":"local"}]})"));
@@ -103,24 +100,14 @@ void tst_AIOnX11::init()
 
 void tst_AIOnX11::cleanup()
 {
-    if (m_app) {
-        m_app->terminate();
-        if (!m_app->waitForFinished(5000))
-            m_app->kill();
-        m_app.reset();
-    }
+    m_app.reset();
     m_target.reset();
     m_front.reset();
     m_server.reset();
-    m_home.reset();
 }
 
 void tst_AIOnX11::startApp(const QByteArray& snippets)
 {
-    const QString config = m_home->path() + QStringLiteral("/config/Quenvil");
-    const QString data = m_home->path() + QStringLiteral("/data/Quenvil");
-    QDir().mkpath(config);
-    QDir().mkpath(data);
     const QJsonObject settings{
         {"soundEnabled", false},
         {"hudEnabled", false},
@@ -131,30 +118,14 @@ void tst_AIOnX11::startApp(const QByteArray& snippets)
         {"onDeviceServerURL", m_server->baseURL()},
         {"onDeviceModel", "local"},
     };
-    QFile s(config + QStringLiteral("/settings.json"));
-    QVERIFY(s.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    s.write(QJsonDocument(settings).toJson());
-    s.close();
-    QFile f(data + QStringLiteral("/snippets.json"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(snippets);
-    f.close();
-
-    m_app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    m_app->setProcessEnvironment(env);
-    m_app->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_app->start(QStringLiteral(QUENVIL_APP), {});
-    QVERIFY(m_app->waitForStarted(5000));
+    QVERIFY(
+        m_app->writeFile(QStringLiteral("config/Quenvil/settings.json"), QJsonDocument(settings).toJson()));
+    QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"), snippets));
+    QVERIFY(m_app->start());
     // The model check at start-up: by then the application is up; give it time to listen.
     QVERIFY(m_server->waitForRequests(1, 15000));
     QTest::qWait(1200);
-    QCOMPARE(m_app->state(), QProcess::Running);
+    QCOMPARE(m_app->process()->state(), QProcess::Running);
 }
 
 QList<FakeHttpServer::Request> tst_AIOnX11::chatRequests() const

@@ -1,14 +1,10 @@
 // The settings window as a screen reader or a voice-control tool drives it: the real binary
 // on the fixture's X server with its accessibility bridge on, every field filled and every
 // button pressed over AT-SPI, never with a key or a click.
+#include "AppUnderTest.h"
 #include "AtSpiDriver.h"
 #include "XServerEnvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -35,15 +31,11 @@ class tst_AccessibleWindowsOnX11 : public QObject
     void searchFieldKeepsItsWidthBesideAnImportMessage();
 
   private:
-    void writeFile(const QString& relative, const QByteArray& bytes);
-    QByteArray readFile(const QString& relative) const;
     // Starts Quenvil with its bridge on and brings its window up (m_window).
     void openSettingsWindow();
-    std::unique_ptr<QProcess> start();
 
     AtSpiDriver m_driver;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<AppUnderTest> m_app;
     AtSpiObject m_application;
     AtSpiObject m_window;
 };
@@ -55,69 +47,33 @@ void tst_AccessibleWindowsOnX11::initTestCase()
 
 void tst_AccessibleWindowsOnX11::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
+    m_app = std::make_unique<AppUnderTest>();
+    QVERIFY(m_app->isValid());
     // A returning user: a tray is there, so the launch shows nothing until asked.
-    writeFile(
+    QVERIFY(m_app->writeFile(
         QStringLiteral("config/Quenvil/settings.json"),
-        R"({"soundEnabled":false,"hudEnabled":false,"didLaunchBefore":true,"didCompleteOnboarding":true})");
-    writeFile(QStringLiteral("data/Quenvil/snippets.json"), R"([{"trigger": ";sig", "content": "SIGNED"}])");
+        R"({"soundEnabled":false,"hudEnabled":false,"didLaunchBefore":true,"didCompleteOnboarding":true})"));
+    QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"),
+                             R"([{"trigger": ";sig", "content": "SIGNED"}])"));
 }
 
 void tst_AccessibleWindowsOnX11::cleanup()
 {
-    if (m_app) {
-        m_app->terminate();
-        if (!m_app->waitForFinished(5000))
-            m_app->kill();
-        m_app.reset();
-    }
+    m_app.reset();
     m_application = {};
     m_window = {};
-    m_home.reset();
-}
-
-void tst_AccessibleWindowsOnX11::writeFile(const QString& relative, const QByteArray& bytes)
-{
-    const QString path = m_home->path() + QLatin1Char('/') + relative;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray tst_AccessibleWindowsOnX11::readFile(const QString& relative) const
-{
-    QFile f(m_home->path() + QLatin1Char('/') + relative);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-std::unique_ptr<QProcess> tst_AccessibleWindowsOnX11::start()
-{
-    auto app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    // Qt programs join the accessibility bus only with the desktop's accessibility on, or this.
-    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    app->setProcessEnvironment(env);
-    app->setProcessChannelMode(QProcess::ForwardedChannels);
-    app->start(QStringLiteral(QUENVIL_APP), {});
-    app->waitForStarted(5000);
-    return app;
 }
 
 void tst_AccessibleWindowsOnX11::openSettingsWindow()
 {
-    m_app = start();
-    QVERIFY(m_app->state() == QProcess::Running);
-    m_application = m_driver.application(m_app->processId());
+    AppUnderTest::Options bridged;
+    bridged.accessibility = true;
+    m_app->start(bridged);
+    QVERIFY(m_app->process()->state() == QProcess::Running);
+    m_application = m_driver.application(m_app->process()->processId());
     QVERIFY2(!m_application.isNull(), "Quenvil did not show up on the accessibility bus");
     // A second start brings the first one's window up and leaves.
-    auto second = start();
+    auto second = m_app->launch(bridged);
     QVERIFY(second->waitForFinished(10000));
     QCOMPARE(second->exitCode(), 0);
     // A plain top-level widget: Qt gives it no window role of its own.
@@ -153,9 +109,10 @@ void tst_AccessibleWindowsOnX11::editorCreatesASnippetFromAccessibleEdits()
     QVERIFY(m_driver.doAction(create, 0));
     QTRY_VERIFY_WITH_TIMEOUT(m_driver.find(m_application, kField, QStringLiteral("TRIGGER")).isNull(), 5000);
 
-    QTRY_VERIFY_WITH_TIMEOUT(readFile(QStringLiteral("data/Quenvil/snippets.json")).contains("\";spoken\""),
-                             5000);
-    QVERIFY(readFile(QStringLiteral("data/Quenvil/snippets.json")).contains("\"Dictated, not typed\""));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_app->readFile(QStringLiteral("data/Quenvil/snippets.json")).contains("\";spoken\""), 5000);
+    QVERIFY(
+        m_app->readFile(QStringLiteral("data/Quenvil/snippets.json")).contains("\"Dictated, not typed\""));
 }
 
 void tst_AccessibleWindowsOnX11::sidebarTabsSwitchPagesThroughTheirAction()
@@ -185,8 +142,8 @@ void tst_AccessibleWindowsOnX11::searchFieldKeepsItsWidthBesideAnImportMessage()
 {
     // Some other program's settings, not a file of snippets: the import explains at length
     // what it takes.
-    writeFile(QStringLiteral("settings.json"), R"({"theme": "dark", "fontSize": 12})");
-    const QString foreign = m_home->path() + QStringLiteral("/settings.json");
+    QVERIFY(m_app->writeFile(QStringLiteral("settings.json"), R"({"theme": "dark", "fontSize": 12})"));
+    const QString foreign = m_app->path(QStringLiteral("settings.json"));
     openSettingsWindow();
     if (QTest::currentTestFailed())
         return;

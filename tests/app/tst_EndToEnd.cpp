@@ -1,13 +1,10 @@
 #include "model/Models.h"
 
+#include "AppUnderTest.h"
 #include "TargetWindow.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -36,74 +33,43 @@ private Q_SLOTS:
 
 private:
     void startApp(const QString& mode);
-    void stopApp();
     void writeData(const QByteArray& snippets, const QByteArray& groups = "[]");
 
-    QTemporaryDir m_home;
-    std::unique_ptr<QProcess> m_app;
+    AppUnderTest m_app;
     std::unique_ptr<TargetWindow> m_target;
 };
 
 void tst_EndToEnd::initTestCase()
 {
-    QVERIFY(m_home.isValid());
+    QVERIFY(m_app.isValid());
 }
 
-void tst_EndToEnd::cleanupTestCase() { stopApp(); }
+void tst_EndToEnd::cleanupTestCase() { m_app.stop(); }
 
 void tst_EndToEnd::init() {}
 
 void tst_EndToEnd::cleanup()
 {
-    stopApp();
+    m_app.stop();
     m_target.reset();
 }
 
 void tst_EndToEnd::writeData(const QByteArray& snippets, const QByteArray& groups)
 {
-    const QString data = m_home.path() + QStringLiteral("/data/Quenvil");
-    QDir().mkpath(data);
-    for (const auto& [name, bytes] : {std::pair{"snippets.json", snippets}, std::pair{"groups.json", groups}}) {
-        QFile f(data + QLatin1Char('/') + QLatin1String(name));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
+    QVERIFY(m_app.writeFile(QStringLiteral("data/Quenvil/snippets.json"), snippets));
+    QVERIFY(m_app.writeFile(QStringLiteral("data/Quenvil/groups.json"), groups));
 }
 
 void tst_EndToEnd::startApp(const QString& mode)
 {
-    const QString config = m_home.path() + QStringLiteral("/config/Quenvil");
-    QDir().mkpath(config);
-    QFile settings(config + QStringLiteral("/settings.json"));
-    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write(QByteArray(R"({"soundEnabled":false,"hudEnabled":false,"didLaunchBefore":true,)"
-                              R"("didCompleteOnboarding":true,"expansionMode":")") +
-                   mode.toUtf8() + "\"}");
-    settings.close();
-
-    m_app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("HOME"), m_home.path());
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    m_app->setProcessEnvironment(env);
-    m_app->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_app->start(QStringLiteral(QUENVIL_APP), {});
-    QVERIFY(m_app->waitForStarted(5000));
+    QVERIFY(m_app.writeFile(QStringLiteral("config/Quenvil/settings.json"),
+                            QByteArray(R"({"soundEnabled":false,"hudEnabled":false,"didLaunchBefore":true,)"
+                                       R"("didCompleteOnboarding":true,"expansionMode":")") +
+                                mode.toUtf8() + "\"}"));
+    QVERIFY(m_app.start());
     // Give it time to connect and start listening.
     QTest::qWait(1200);
-    QCOMPARE(m_app->state(), QProcess::Running);
-}
-
-void tst_EndToEnd::stopApp()
-{
-    if (!m_app)
-        return;
-    m_app->terminate();
-    if (!m_app->waitForFinished(5000))
-        m_app->kill();
-    m_app.reset();
+    QCOMPARE(m_app.process()->state(), QProcess::Running);
 }
 
 void tst_EndToEnd::expansions_data()
@@ -189,10 +155,8 @@ void tst_EndToEnd::pendingStatisticsAreSavedAtQuit()
     startApp(QStringLiteral("instant"));
     QVERIFY(UserInput::type(QStringLiteral(";sig"), kHumanDelayMs));
     QVERIFY(m_target->waitForText(QStringLiteral("S")));
-    stopApp(); // well inside the 2 s save delay
-    QFile stats(m_home.path() + QStringLiteral("/data/Quenvil/stats.json"));
-    QVERIFY(stats.open(QIODevice::ReadOnly));
-    QVERIFY(stats.readAll().contains("QuenvilTarget"));
+    m_app.stop(); // well inside the 2 s save delay
+    QVERIFY(m_app.readFile(QStringLiteral("data/Quenvil/stats.json")).contains("QuenvilTarget"));
 }
 
 QUENVIL_X11_TEST_MAIN(tst_EndToEnd)

@@ -1,6 +1,7 @@
 // The first-run tour as a new user meets it: the real binary on the fixture's X server,
 // driven from the keyboard through xdotool. The practice editor is the one field of ours
 // where a trigger really expands.
+#include "AppUnderTest.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
@@ -9,14 +10,11 @@
 
 #include <QDialog>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -69,43 +67,27 @@ class tst_OnboardingOnX11 : public QObject
     void updateOutcomesOnScreen();
 
   private:
-    void writeFile(const QString& relative, const QByteArray& bytes);
     bool pressInSheet(const QStringList& keys);
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<AppUnderTest> m_app;
     QString m_sheet;
 };
 
 void tst_OnboardingOnX11::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
+    m_app = std::make_unique<AppUnderTest>();
+    QVERIFY(m_app->isValid());
     // A first launch: neither launch flag is set.
-    writeFile(QStringLiteral("config/Quenvil/settings.json"),
-              R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant"})");
-    writeFile(QStringLiteral("data/Quenvil/snippets.json"),
-              R"([{"trigger": ";date", "content": "TODAY"}, {"trigger": ";sig", "content": "SIGNED"}])");
+    QVERIFY(m_app->writeFile(QStringLiteral("config/Quenvil/settings.json"),
+                             R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant"})"));
+    QVERIFY(m_app->writeFile(
+        QStringLiteral("data/Quenvil/snippets.json"),
+        R"([{"trigger": ";date", "content": "TODAY"}, {"trigger": ";sig", "content": "SIGNED"}])"));
 }
 
 void tst_OnboardingOnX11::cleanup()
 {
-    if (m_app) {
-        m_app->terminate();
-        if (!m_app->waitForFinished(5000))
-            m_app->kill();
-        m_app.reset();
-    }
-    m_home.reset();
-}
-
-void tst_OnboardingOnX11::writeFile(const QString& relative, const QByteArray& bytes)
-{
-    const QString path = m_home->filePath(relative);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+    m_app.reset();
 }
 
 bool tst_OnboardingOnX11::pressInSheet(const QStringList& keys)
@@ -119,17 +101,7 @@ bool tst_OnboardingOnX11::pressInSheet(const QStringList& keys)
 
 void tst_OnboardingOnX11::firstLaunchWalksThroughTheTour()
 {
-    m_app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    m_app->setProcessEnvironment(env);
-    m_app->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_app->start(QStringLiteral(QUENVIL_APP), {});
-    QVERIFY(m_app->waitForStarted(5000));
+    QVERIFY(m_app->start());
 
     // The window comes up with the tour over it.
     QTRY_VERIFY_WITH_TIMEOUT(!(m_sheet = sheetWindow()).isEmpty(), 15000);
@@ -164,16 +136,13 @@ void tst_OnboardingOnX11::firstLaunchWalksThroughTheTour()
 
     // Quitting writes what is pending: one expansion (the practice one), the tour recorded,
     // the new snippet stored exactly.
-    m_app->terminate();
-    QVERIFY(m_app->waitForFinished(10000));
-    QCOMPARE(m_app->exitCode(), 0);
-    m_app.reset();
-    SettingsStore settings(m_home->filePath(QStringLiteral("config/Quenvil/settings.json")));
+    m_app->process()->terminate();
+    QVERIFY(m_app->process()->waitForFinished(10000));
+    QCOMPARE(m_app->process()->exitCode(), 0);
+    SettingsStore settings(m_app->path(QStringLiteral("config/Quenvil/settings.json")));
     QCOMPARE(settings.integerValue(QStringLiteral("statExpansions")), 1);
     QVERIFY(settings.boolValue(QStringLiteral("didCompleteOnboarding")));
-    QFile snippets(m_home->filePath(QStringLiteral("data/Quenvil/snippets.json")));
-    QVERIFY(snippets.open(QIODevice::ReadOnly));
-    const QByteArray stored = snippets.readAll();
+    const QByteArray stored = m_app->readFile(QStringLiteral("data/Quenvil/snippets.json"));
     QVERIFY2(stored.contains("\";mine\""), stored.constData());
     QVERIFY2(stored.contains("\"MINE\""), stored.constData());
 }

@@ -1,18 +1,16 @@
 // The search and capture panels as a user meets them: the real binary on the fixture's X
 // server (with its tray), the hot keys pressed over another program's window, the panels
 // driven from the keyboard through xdotool.
+#include "AppUnderTest.h"
 #include "TargetWindow.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -64,69 +62,35 @@ class tst_PanelsOnX11 : public QObject
     void captureMakesASnippetThatExpands();
 
   private:
-    void writeFile(const QString& relative, const QByteArray& json);
-    QByteArray readFile(const QString& relative) const;
     void startApp();
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<AppUnderTest> m_app;
 };
 
 void tst_PanelsOnX11::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
+    m_app = std::make_unique<AppUnderTest>();
+    QVERIFY(m_app->isValid());
     // A returning user: the launch opens no window that would take the focus.
-    writeFile(QStringLiteral("config/Quenvil/settings.json"),
-              R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
-              R"("didLaunchBefore":true,"didCompleteOnboarding":true})");
-    writeFile(QStringLiteral("data/Quenvil/snippets.json"),
-              R"([{"trigger": ";sig", "content": "SIGNED"},
-                  {"trigger": ";addr", "content": "42 Harbour Street{key:tab}{cursor}"}])");
+    QVERIFY(m_app->writeFile(QStringLiteral("config/Quenvil/settings.json"),
+                             R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
+                             R"("didLaunchBefore":true,"didCompleteOnboarding":true})"));
+    QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"),
+                             R"([{"trigger": ";sig", "content": "SIGNED"},
+                  {"trigger": ";addr", "content": "42 Harbour Street{key:tab}{cursor}"}])"));
 }
 
 void tst_PanelsOnX11::cleanup()
 {
-    if (m_app) {
-        m_app->terminate();
-        if (!m_app->waitForFinished(5000))
-            m_app->kill();
-        m_app.reset();
-    }
-    m_home.reset();
-}
-
-void tst_PanelsOnX11::writeFile(const QString& relative, const QByteArray& json)
-{
-    const QString path = m_home->path() + QLatin1Char('/') + relative;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(json);
-}
-
-QByteArray tst_PanelsOnX11::readFile(const QString& relative) const
-{
-    QFile f(m_home->path() + QLatin1Char('/') + relative);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    m_app.reset();
 }
 
 void tst_PanelsOnX11::startApp()
 {
-    m_app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    m_app->setProcessEnvironment(env);
-    m_app->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_app->start(QStringLiteral(QUENVIL_APP), {});
-    QVERIFY(m_app->waitForStarted(5000));
+    QVERIFY(m_app->start());
     // Connected, listening, hot keys registered, past the launch's window decision.
     QTest::qWait(1500);
-    QCOMPARE(m_app->state(), QProcess::Running);
+    QCOMPARE(m_app->process()->state(), QProcess::Running);
 }
 
 void tst_PanelsOnX11::searchTypesIntoTheWindowItWasOpenedOver()
@@ -195,8 +159,9 @@ void tst_PanelsOnX11::captureMakesASnippetThatExpands()
     QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(QStringLiteral("New snippet")).isEmpty(), 5000);
 
     // Saved at once, at the end of the library; nothing was typed into the target.
-    QTRY_VERIFY_WITH_TIMEOUT(readFile(QStringLiteral("data/Quenvil/snippets.json")).contains("\";hcw\""), 5000);
-    const QByteArray saved = readFile(QStringLiteral("data/Quenvil/snippets.json"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_app->readFile(QStringLiteral("data/Quenvil/snippets.json")).contains("\";hcw\""), 5000);
+    const QByteArray saved = m_app->readFile(QStringLiteral("data/Quenvil/snippets.json"));
     QVERIFY(saved.indexOf("\";hcw\"") > saved.indexOf("\";addr\""));
     QVERIFY(saved.contains("Hello capture world"));
     QCOMPARE(target.text(), QStringLiteral("Hello capture world"));

@@ -1,11 +1,11 @@
 // The shell as a user meets it: the real binary on an X server with a tray (the fixture's
 // trayer) or without one, driven with the mouse and keyboard through xdotool.
+#include "AppUnderTest.h"
 #include "TargetWindow.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -94,72 +93,41 @@ class tst_ShellOnX11 : public QObject
     void signalsSavePendingStatistics();
 
   private:
-    void writeSettings(const QByteArray& json);
-    void writeSnippets(const QByteArray& json);
-    std::unique_ptr<QProcess> startApp(const QString& display = {});
+    [[nodiscard]] bool writeSettings(const QByteArray& json) const;
+    static AppUnderTest::Options onDisplay(const QString& display);
     bool openTrayMenu();
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<AppUnderTest> m_app;
     std::unique_ptr<TargetWindow> m_target;
 };
 
 void tst_ShellOnX11::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
+    m_app = std::make_unique<AppUnderTest>();
+    QVERIFY(m_app->isValid());
     // A returning user: the launch shows no window when a tray is there.
-    writeSettings(R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
-                  R"("didLaunchBefore":true,"didCompleteOnboarding":true})");
-    writeSnippets(R"([{"trigger": ";sig", "content": "SIGNED"}])");
+    QVERIFY(writeSettings(R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
+                          R"("didLaunchBefore":true,"didCompleteOnboarding":true})"));
+    QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"),
+                             R"([{"trigger": ";sig", "content": "SIGNED"}])"));
 }
 
 void tst_ShellOnX11::cleanup()
 {
-    if (m_app) {
-        m_app->terminate();
-        if (!m_app->waitForFinished(5000))
-            m_app->kill();
-        m_app.reset();
-    }
+    m_app.reset();
     m_target.reset();
-    m_home.reset();
 }
 
-void tst_ShellOnX11::writeSettings(const QByteArray& json)
+bool tst_ShellOnX11::writeSettings(const QByteArray& json) const
 {
-    const QString dir = m_home->path() + QStringLiteral("/config/Quenvil");
-    QDir().mkpath(dir);
-    QFile f(dir + QStringLiteral("/settings.json"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(json);
+    return m_app->writeFile(QStringLiteral("config/Quenvil/settings.json"), json);
 }
 
-void tst_ShellOnX11::writeSnippets(const QByteArray& json)
+AppUnderTest::Options tst_ShellOnX11::onDisplay(const QString& display)
 {
-    const QString dir = m_home->path() + QStringLiteral("/data/Quenvil");
-    QDir().mkpath(dir);
-    QFile f(dir + QStringLiteral("/snippets.json"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(json);
-}
-
-std::unique_ptr<QProcess> tst_ShellOnX11::startApp(const QString& display)
-{
-    auto app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    if (!display.isEmpty())
-        env.insert(QStringLiteral("DISPLAY"), display);
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    app->setProcessEnvironment(env);
-    app->setProcessChannelMode(QProcess::ForwardedChannels);
-    app->start(QStringLiteral(QUENVIL_APP), {});
-    app->waitForStarted(5000);
-    return app;
+    AppUnderTest::Options options;
+    options.environment.append({QStringLiteral("DISPLAY"), display});
+    return options;
 }
 
 bool tst_ShellOnX11::openTrayMenu()
@@ -178,7 +146,7 @@ void tst_ShellOnX11::trayIconDocksAndTheMenuActs()
 {
     m_target = std::make_unique<TargetWindow>();
     QVERIFY(m_target->start());
-    m_app = startApp();
+    m_app->start();
     QTRY_VERIFY_WITH_TIMEOUT(!trayIconWindow().isEmpty(), 10000);
     QTest::qWait(700); // past the launch's window decision
     QVERIFY2(visibleMainWindows().isEmpty(), "a returning user with a tray gets no window");
@@ -204,15 +172,15 @@ void tst_ShellOnX11::trayIconDocksAndTheMenuActs()
     // Quit: the last row, one step up from the top.
     QVERIFY(openTrayMenu());
     QVERIFY(UserInput::key({"Up", "Return"}));
-    QVERIFY(m_app->waitForFinished(5000));
-    QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_app->exitCode(), 0);
+    QVERIFY(m_app->process()->waitForFinished(5000));
+    QCOMPARE(m_app->process()->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_app->process()->exitCode(), 0);
 }
 
 void tst_ShellOnX11::firstLaunchShowsTheWindow()
 {
-    writeSettings(R"({"soundEnabled":false,"hudEnabled":false})");
-    m_app = startApp();
+    QVERIFY(writeSettings(R"({"soundEnabled":false,"hudEnabled":false})"));
+    m_app->start();
     QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 10000);
     QTest::qWait(500);
     screenshot(QStringLiteral("shell-first-launch.png"));
@@ -220,11 +188,11 @@ void tst_ShellOnX11::firstLaunchShowsTheWindow()
     const QString window = visibleMainWindows().first();
     QVERIFY(UserInput::xdotool({"windowminimize", "--sync", window}));
     QTRY_VERIFY_WITH_TIMEOUT(visibleMainWindows().isEmpty(), 5000);
-    auto second = startApp();
+    auto second = m_app->launch();
     QVERIFY(second->waitForFinished(10000));
     QCOMPARE(second->exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 5000);
-    QCOMPARE(m_app->state(), QProcess::Running);
+    QCOMPARE(m_app->process()->state(), QProcess::Running);
 }
 
 void tst_ShellOnX11::withoutTrayTheWindowStandsIn()
@@ -236,7 +204,7 @@ void tst_ShellOnX11::withoutTrayTheWindowStandsIn()
     qunsetenv("QUENVIL_XSERVER_TRAY");
     QVERIFY(started);
     const QString display = QString::fromLatin1(server.display());
-    m_app = startApp(display);
+    m_app->start(onDisplay(display));
     QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows(display).size(), 1, 10000);
     // The window carries the menu's rows: Quit through its menu bar ends the process.
     const QString window = visibleMainWindows(display).first();
@@ -246,18 +214,18 @@ void tst_ShellOnX11::withoutTrayTheWindowStandsIn()
     keys.setProcessEnvironment(env);
     keys.start(QStringLiteral("xdotool"), {"windowactivate", "--sync", window, "key", "--clearmodifiers", "ctrl+q"});
     QVERIFY(keys.waitForFinished(10000));
-    QVERIFY(m_app->waitForFinished(5000));
-    QCOMPARE(m_app->exitCode(), 0);
+    QVERIFY(m_app->process()->waitForFinished(5000));
+    QCOMPARE(m_app->process()->exitCode(), 0);
 }
 
 void tst_ShellOnX11::ownFieldsAreNotExpandedInto()
 {
     m_target = std::make_unique<TargetWindow>();
     QVERIFY(m_target->start());
-    m_app = startApp();
+    m_app->start();
     QTRY_VERIFY_WITH_TIMEOUT(!trayIconWindow().isEmpty(), 10000);
     // A second start brings the window up; its search field takes what is typed.
-    auto second = startApp();
+    auto second = m_app->launch();
     QVERIFY(second->waitForFinished(10000));
     QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 5000);
     const QString window = visibleMainWindows().first();
@@ -271,13 +239,12 @@ void tst_ShellOnX11::ownFieldsAreNotExpandedInto()
     QVERIFY(m_target->activate());
     QVERIFY(UserInput::type(QStringLiteral(";sig"), kHumanDelayMs));
     QVERIFY2(m_target->waitForText(QStringLiteral("SIGNED")), qPrintable(m_target->text()));
-    m_app->terminate();
-    QVERIFY(m_app->waitForFinished(5000));
-    QFile settings(m_home->path() + QStringLiteral("/config/Quenvil/settings.json"));
-    QVERIFY(settings.open(QIODevice::ReadOnly));
-    const QJsonObject stored = QJsonDocument::fromJson(settings.readAll()).object();
+    m_app->process()->terminate();
+    QVERIFY(m_app->process()->waitForFinished(5000));
+    const QByteArray settings = m_app->readFile(QStringLiteral("config/Quenvil/settings.json"));
+    QVERIFY(!settings.isEmpty());
+    const QJsonObject stored = QJsonDocument::fromJson(settings).object();
     QCOMPARE(stored.value(QStringLiteral("statExpansions")).toInt(), 1);
-    m_app.reset();
 }
 
 void tst_ShellOnX11::losingTheDisplaySavesPendingStatistics()
@@ -289,21 +256,18 @@ void tst_ShellOnX11::losingTheDisplaySavesPendingStatistics()
     qputenv("DISPLAY", server.display());
     m_target = std::make_unique<TargetWindow>();
     const bool targetStarted = m_target->start();
-    m_app = startApp(QString::fromLatin1(server.display()));
+    m_app->start(onDisplay(QString::fromLatin1(server.display())));
     QTest::qWait(3000);
     const bool typed = targetStarted && UserInput::type(QStringLiteral(";sig"), kHumanDelayMs) &&
                        m_target->waitForText(QStringLiteral("SIGNED"));
     server.stop(); // well inside the 2 s save delay
-    const bool ended = m_app->waitForFinished(10000);
+    const bool ended = m_app->process()->waitForFinished(10000);
     qputenv("DISPLAY", fixtureDisplay);
     m_target.reset();
     QVERIFY(targetStarted);
     QVERIFY(typed);
     QVERIFY(ended);
-    QFile stats(m_home->path() + QStringLiteral("/data/Quenvil/stats.json"));
-    QVERIFY(stats.open(QIODevice::ReadOnly));
-    QVERIFY(stats.readAll().contains("QuenvilTarget"));
-    m_app.reset();
+    QVERIFY(m_app->readFile(QStringLiteral("data/Quenvil/stats.json")).contains("QuenvilTarget"));
 }
 
 void tst_ShellOnX11::signalsSavePendingStatistics_data()
@@ -319,18 +283,15 @@ void tst_ShellOnX11::signalsSavePendingStatistics()
     QFETCH(int, signal);
     m_target = std::make_unique<TargetWindow>();
     QVERIFY(m_target->start());
-    m_app = startApp();
+    m_app->start();
     // Docked once it runs its event loop, by when the keyboard monitor is running.
     QTRY_VERIFY_WITH_TIMEOUT(!trayIconWindow().isEmpty(), 15000);
     QVERIFY(UserInput::type(QStringLiteral(";sig"), kHumanDelayMs));
     QVERIFY(m_target->waitForText(QStringLiteral("SIGNED")));
-    ::kill(pid_t(m_app->processId()), signal); // well inside the 2 s save delay
-    QVERIFY(m_app->waitForFinished(5000));
-    QCOMPARE(m_app->exitCode(), 0);
-    QFile stats(m_home->path() + QStringLiteral("/data/Quenvil/stats.json"));
-    QVERIFY(stats.open(QIODevice::ReadOnly));
-    QVERIFY(stats.readAll().contains("QuenvilTarget"));
-    m_app.reset();
+    ::kill(pid_t(m_app->process()->processId()), signal); // well inside the 2 s save delay
+    QVERIFY(m_app->process()->waitForFinished(5000));
+    QCOMPARE(m_app->process()->exitCode(), 0);
+    QVERIFY(m_app->readFile(QStringLiteral("data/Quenvil/stats.json")).contains("QuenvilTarget"));
 }
 
 QUENVIL_X11_TEST_MAIN(tst_ShellOnX11)

@@ -6,18 +6,16 @@
 // inside it, and the keyboard mapping as it was.
 #include "HumanTypist.h"
 
+#include "AppUnderTest.h"
 #include "TargetWindow.h"
 #include "ToolkitTarget.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -248,10 +246,8 @@ class tst_TypingFidelity : public QObject
 
   private:
     void startApp();
-    void stopApp();
 
-    QTemporaryDir m_home;
-    std::unique_ptr<QProcess> m_app;
+    AppUnderTest m_app;
     int m_cases = 0;
     int m_passed = 0;
 };
@@ -287,7 +283,7 @@ QList<MatrixRow> matrixRows()
 
 void tst_TypingFidelity::initTestCase()
 {
-    QVERIFY(m_home.isValid());
+    QVERIFY(m_app.isValid());
     // With no row to run, Qt Test gives up before cleanupTestCase, which would leave the
     // application running; say so before starting it.
     QVERIFY2(!matrixRows().isEmpty(), "QUENVIL_FIDELITY_ONLY names no row (rows are like tk/de, gtk3/ru)");
@@ -300,58 +296,29 @@ void tst_TypingFidelity::initTestCase()
         QString trigger = c.trigger.trimmed();
         snippets.append(QJsonObject{{QStringLiteral("trigger"), trigger}, {QStringLiteral("content"), c.content}});
     }
-    const QString data = m_home.path() + QStringLiteral("/data/Quenvil");
-    QVERIFY(QDir().mkpath(data));
-    QFile f(data + QStringLiteral("/snippets.json"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(QJsonDocument(snippets).toJson());
-    f.close();
-    const QString config = m_home.path() + QStringLiteral("/config/Quenvil");
-    QVERIFY(QDir().mkpath(config));
-    QFile settings(config + QStringLiteral("/settings.json"));
-    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write(R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant","didLaunchBefore":true,"didCompleteOnboarding":true})");
-    settings.close();
+    QVERIFY(m_app.writeFile(QStringLiteral("data/Quenvil/snippets.json"), QJsonDocument(snippets).toJson()));
+    QVERIFY(m_app.writeFile(
+        QStringLiteral("config/Quenvil/settings.json"),
+        R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant","didLaunchBefore":true,"didCompleteOnboarding":true})"));
     startApp();
 }
 
 void tst_TypingFidelity::cleanupTestCase()
 {
-    stopApp();
+    m_app.stop();
     setLayout(layouts().first().setxkbmap);
     qInfo("fidelity matrix: %d of %d cases exact", m_passed, m_cases);
 }
 
 void tst_TypingFidelity::startApp()
 {
-    m_app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("HOME"), m_home.path());
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    m_app->setProcessEnvironment(env);
-    m_app->setProcessChannelMode(QProcess::ForwardedChannels);
     // QUENVIL_FIDELITY_WRAPPER runs the application under another program (a debugger).
-    const QStringList wrapper = QString::fromLocal8Bit(qgetenv("QUENVIL_FIDELITY_WRAPPER")).split(
-        QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (wrapper.isEmpty())
-        m_app->start(QStringLiteral(QUENVIL_APP), {});
-    else
-        m_app->start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(QUENVIL_APP)});
-    QVERIFY(m_app->waitForStarted(5000));
+    AppUnderTest::Options options;
+    options.wrapper = QString::fromLocal8Bit(qgetenv("QUENVIL_FIDELITY_WRAPPER"))
+                          .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QVERIFY(m_app.start(options));
     QTest::qWait(1200);
-    QCOMPARE(m_app->state(), QProcess::Running);
-}
-
-void tst_TypingFidelity::stopApp()
-{
-    if (!m_app)
-        return;
-    m_app->terminate();
-    if (!m_app->waitForFinished(5000))
-        m_app->kill();
-    m_app.reset();
+    QCOMPARE(m_app.process()->state(), QProcess::Running);
 }
 
 void tst_TypingFidelity::matrix_data()
@@ -367,7 +334,7 @@ void tst_TypingFidelity::matrix()
     QFETCH(Client, client);
     QFETCH(int, layout);
     const Layout& lay = layouts().at(layout);
-    QVERIFY(m_app && m_app->state() == QProcess::Running);
+    QVERIFY(m_app.process() && m_app.process()->state() == QProcess::Running);
     QVERIFY(setLayout(lay.setxkbmap));
     QTest::qWait(300); // the application reads the new layout
     Target target(client);
