@@ -50,14 +50,7 @@ std::pair<QString, QString> messages(const FakeHttpServer::Request& request)
 // The visible window titled exactly `title`, or 0.
 quint64 visibleWindow(const QString& title)
 {
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^" + title + "$"});
-    if (!p.waitForFinished(10000))
-        return 0;
-    return QString::fromLatin1(p.readAllStandardOutput())
-        .split('\n', Qt::SkipEmptyParts)
-        .value(0)
-        .toULongLong();
+    return UserInput::visibleWindows("^" + title + "$").value(0).toULongLong();
 }
 
 } // namespace

@@ -2,18 +2,14 @@
 // Snippets tab's Import button clicked, the file dialog driven from the keyboard, the
 // status line read over the accessibility bus, and the new triggers typed into a Tk
 // window, whose text is read back.
+#include "AppUnderTest.h"
 #include "AtSpiDriver.h"
 #include "ToolkitTarget.h"
 #include "UserInput.h"
 #include "XServerEnvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRect>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -21,39 +17,6 @@
 namespace {
 
 constexpr int kHumanDelayMs = 60;
-
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return {};
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-
-QStringList visibleWindows(const QString& titlePattern)
-{
-    return run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", titlePattern})
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QString activeWindowName()
-{
-    return run(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"});
-}
-
-// Visible top-level windows titled exactly "Quenvil" that are larger than a tray icon.
-QStringList visibleMainWindows()
-{
-    QStringList found;
-    for (const QString& id : visibleWindows(QStringLiteral("^Quenvil$"))) {
-        const QString geometry = run(QStringLiteral("xdotool"), {"getwindowgeometry", id});
-        const auto m = QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)")).match(geometry);
-        if (m.hasMatch() && m.captured(1).toInt() >= 400)
-            found << id;
-    }
-    return found;
-}
 
 } // namespace
 
@@ -71,14 +34,11 @@ class tst_ImportOnX11 : public QObject
     void csvFileThroughTheDialog();
 
   private:
-    void writeFile(const QString& relative, const QByteArray& bytes);
-    std::unique_ptr<QProcess> startApp();
     void openMainWindow();
     // The text of the Snippets tab's status line, as far as it tells an import's result.
     QString statusLine() const;
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<AppUnderTest> m_app;
     AtSpiDriver m_driver;
     std::unique_ptr<ToolkitTarget> m_target;
     AtSpiObject m_application;
@@ -96,65 +56,34 @@ void tst_ImportOnX11::initTestCase()
 
 void tst_ImportOnX11::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
+    m_app = std::make_unique<AppUnderTest>();
+    QVERIFY(m_app->isValid());
     // A returning user with one snippet of their own.
-    writeFile(QStringLiteral("config/Quenvil/settings.json"),
-              R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
-              R"("didLaunchBefore":true,"didCompleteOnboarding":true})");
-    writeFile(QStringLiteral("data/Quenvil/snippets.json"), R"([{"trigger": ";own", "content": "OWN"}])");
+    QVERIFY(m_app->writeFile(QStringLiteral("config/Quenvil/settings.json"),
+                             R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
+                             R"("didLaunchBefore":true,"didCompleteOnboarding":true})"));
+    QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"),
+                             R"([{"trigger": ";own", "content": "OWN"}])"));
 }
 
 void tst_ImportOnX11::cleanup()
 {
-    if (m_app) {
-        m_app->terminate();
-        if (!m_app->waitForFinished(5000))
-            m_app->kill();
-        m_app.reset();
-    }
+    m_app.reset();
     m_application = {};
-    m_home.reset();
-}
-
-void tst_ImportOnX11::writeFile(const QString& relative, const QByteArray& bytes)
-{
-    const QString path = m_home->path() + QLatin1Char('/') + relative;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-std::unique_ptr<QProcess> tst_ImportOnX11::startApp()
-{
-    auto app = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    // As with a screen reader running: the window answers over the accessibility bus.
-    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    app->setProcessEnvironment(env);
-    app->setProcessChannelMode(QProcess::ForwardedChannels);
-    app->start(QStringLiteral(QUENVIL_APP), {});
-    app->waitForStarted(5000);
-    return app;
 }
 
 void tst_ImportOnX11::openMainWindow()
 {
-    m_app = startApp();
-    QCOMPARE(m_app->state(), QProcess::Running);
-    m_application = m_driver.application(m_app->processId(), 20000);
+    AppUnderTest::Options bridged;
+    bridged.accessibility = true;
+    QVERIFY(m_app->start(bridged));
+    m_application = m_driver.application(m_app->process()->processId(), 20000);
     QVERIFY(!m_application.isNull());
     // A second start brings the window up, on the Snippets tab.
-    auto second = startApp();
+    auto second = m_app->launch(bridged);
     QVERIFY(second->waitForFinished(10000));
-    QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 5000);
-    QVERIFY(UserInput::xdotool({"windowactivate", "--sync", visibleMainWindows().constFirst()}));
+    QTRY_COMPARE_WITH_TIMEOUT(UserInput::visibleMainWindows().size(), 1, 5000);
+    QVERIFY(UserInput::xdotool({"windowactivate", "--sync", UserInput::visibleMainWindows().constFirst()}));
 }
 
 QString tst_ImportOnX11::statusLine() const
@@ -209,7 +138,7 @@ void tst_ImportOnX11::csvFileThroughTheDialog()
     QFETCH(QString, status);
     QFETCH(QString, typed);
     QFETCH(QString, expected);
-    writeFile(QStringLiteral("import/snippets.csv"), file);
+    QVERIFY(m_app->writeFile(QStringLiteral("import/snippets.csv"), file));
     openMainWindow();
 
     const AtSpiObject button =
@@ -222,12 +151,12 @@ void tst_ImportOnX11::csvFileThroughTheDialog()
 
     // The dialog opens with the file name field focused: the path, then Return.
     const QString dialogTitle = QStringLiteral("^Choose a Quenvil export");
-    QTRY_COMPARE_WITH_TIMEOUT(visibleWindows(dialogTitle).size(), 1, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(activeWindowName().startsWith(QStringLiteral("Choose a Quenvil export")), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(UserInput::visibleWindows(dialogTitle).size(), 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(UserInput::activeWindowName().startsWith(QStringLiteral("Choose a Quenvil export")), 5000);
     QTest::qWait(300);
-    QVERIFY(UserInput::type(m_home->path() + QStringLiteral("/import/snippets.csv"), 20));
+    QVERIFY(UserInput::type(m_app->path(QStringLiteral("import/snippets.csv")), 20));
     QVERIFY(UserInput::key({QStringLiteral("Return")}));
-    QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(dialogTitle).isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(UserInput::visibleWindows(dialogTitle).isEmpty(), 5000);
 
     // The status line beside the search field says what came in (it clears after 5 s).
     QTRY_COMPARE_WITH_TIMEOUT(statusLine(), status, 4000);

@@ -12,8 +12,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QPixmap>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 
@@ -23,24 +21,11 @@ namespace {
 
 constexpr int kHumanDelayMs = 60;
 
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return {};
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-
 // The visible tour sheet (its own top-level window), or empty.
 QString sheetWindow()
 {
-    const QStringList ids = run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^Welcome to Quenvil$"})
-                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& id : ids) {
-        const QString geometry = run(QStringLiteral("xdotool"), {"getwindowgeometry", id});
-        const auto m = QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)")).match(geometry);
-        if (m.hasMatch() && m.captured(1).toInt() == 540 && m.captured(2).toInt() == 600)
+    for (const QString& id : UserInput::visibleWindows(QStringLiteral("^Welcome to Quenvil$"))) {
+        if (UserInput::windowSize(id) == QSize(540, 600))
             return id;
     }
     return {};

@@ -19,26 +19,13 @@ namespace {
 
 constexpr int kHumanDelayMs = 60;
 
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return {};
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-
 // The visible windows whose title starts with `title` (Qt may add the application's name).
-QStringList visibleWindows(const QString& title)
-{
-    return run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^" + title})
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
+QStringList visibleWindows(const QString& title) { return UserInput::visibleWindows("^" + title); }
 
 // The active window's title, cut to `title` when it starts with it.
 QString activeWindowName(const QString& title)
 {
-    const QString name = run(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"});
+    const QString name = UserInput::activeWindowName();
     return name.startsWith(title) ? title : name;
 }
 

@@ -37,23 +37,6 @@ QString run(const QString& program, const QStringList& args, const QString& disp
     return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
 }
 
-// Visible top-level windows titled exactly "Quenvil" that are larger than a tray icon.
-QStringList visibleMainWindows(const QString& display = {})
-{
-    QStringList found;
-    const QStringList ids =
-        run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^Quenvil$"}, display)
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& id : ids) {
-        const QString geometry = run(QStringLiteral("xdotool"), {"getwindowgeometry", id}, display);
-        const QRegularExpression size(QStringLiteral("Geometry: (\\d+)x(\\d+)"));
-        const auto m = size.match(geometry);
-        if (m.hasMatch() && m.captured(1).toInt() >= 400)
-            found << id;
-    }
-    return found;
-}
-
 // The tray icon: the small "Quenvil" window docked in the panel (xdotool's search does not
 // descend into the panel, so the tree is read instead).
 QString trayIconWindow()
@@ -149,7 +132,7 @@ void tst_ShellOnX11::trayIconDocksAndTheMenuActs()
     m_app->start();
     QTRY_VERIFY_WITH_TIMEOUT(!trayIconWindow().isEmpty(), 10000);
     QTest::qWait(700); // past the launch's window decision
-    QVERIFY2(visibleMainWindows().isEmpty(), "a returning user with a tray gets no window");
+    QVERIFY2(UserInput::visibleMainWindows().isEmpty(), "a returning user with a tray gets no window");
 
     // Pause for 15 minutes: the second row.
     QVERIFY(openTrayMenu());
@@ -181,17 +164,17 @@ void tst_ShellOnX11::firstLaunchShowsTheWindow()
 {
     QVERIFY(writeSettings(R"({"soundEnabled":false,"hudEnabled":false})"));
     m_app->start();
-    QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(UserInput::visibleMainWindows().size(), 1, 10000);
     QTest::qWait(500);
     screenshot(QStringLiteral("shell-first-launch.png"));
     // A second start raises the first one's window and leaves at once.
-    const QString window = visibleMainWindows().first();
+    const QString window = UserInput::visibleMainWindows().first();
     QVERIFY(UserInput::xdotool({"windowminimize", "--sync", window}));
-    QTRY_VERIFY_WITH_TIMEOUT(visibleMainWindows().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(UserInput::visibleMainWindows().isEmpty(), 5000);
     auto second = m_app->launch();
     QVERIFY(second->waitForFinished(10000));
     QCOMPARE(second->exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(UserInput::visibleMainWindows().size(), 1, 5000);
     QCOMPARE(m_app->process()->state(), QProcess::Running);
 }
 
@@ -205,9 +188,9 @@ void tst_ShellOnX11::withoutTrayTheWindowStandsIn()
     QVERIFY(started);
     const QString display = QString::fromLatin1(server.display());
     m_app->start(onDisplay(display));
-    QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows(display).size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(UserInput::visibleMainWindows(display).size(), 1, 10000);
     // The window carries the menu's rows: Quit through its menu bar ends the process.
-    const QString window = visibleMainWindows(display).first();
+    const QString window = UserInput::visibleMainWindows(display).first();
     QProcess keys;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
@@ -227,8 +210,8 @@ void tst_ShellOnX11::ownFieldsAreNotExpandedInto()
     // A second start brings the window up; its search field takes what is typed.
     auto second = m_app->launch();
     QVERIFY(second->waitForFinished(10000));
-    QTRY_COMPARE_WITH_TIMEOUT(visibleMainWindows().size(), 1, 5000);
-    const QString window = visibleMainWindows().first();
+    QTRY_COMPARE_WITH_TIMEOUT(UserInput::visibleMainWindows().size(), 1, 5000);
+    const QString window = UserInput::visibleMainWindows().first();
     QVERIFY(UserInput::xdotool({"windowactivate", "--sync", window}));
     QVERIFY(UserInput::xdotool({"mousemove", "--window", window, "360", "160", "click", "1"}));
     QVERIFY(UserInput::type(QStringLiteral(";sig "), kHumanDelayMs));

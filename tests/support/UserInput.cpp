@@ -1,5 +1,6 @@
 #include "UserInput.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <X11/Xlib.h>
@@ -68,6 +69,54 @@ QByteArray keyboardMapping()
         XFree(map);
     XCloseDisplay(display);
     return dump;
+}
+
+namespace {
+
+QString xdotoolOutput(const QStringList& args, const QString& display)
+{
+    QProcess p;
+    if (!display.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        p.setProcessEnvironment(env);
+    }
+    p.start(QStringLiteral("xdotool"), args);
+    if (!p.waitForFinished(10000))
+        return {};
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+QStringList visibleWindows(const QString& titlePattern, const QString& display)
+{
+    return xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                          titlePattern},
+                         display)
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString activeWindowName(const QString& display)
+{
+    return xdotoolOutput({QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")}, display);
+}
+
+QSize windowSize(const QString& window, const QString& display)
+{
+    const QString geometry = xdotoolOutput({QStringLiteral("getwindowgeometry"), window}, display);
+    const auto m = QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)")).match(geometry);
+    return m.hasMatch() ? QSize(m.captured(1).toInt(), m.captured(2).toInt()) : QSize();
+}
+
+QStringList visibleMainWindows(const QString& display)
+{
+    QStringList found;
+    for (const QString& id : visibleWindows(QStringLiteral("^Quenvil$"), display)) {
+        if (windowSize(id, display).width() >= 400)
+            found << id;
+    }
+    return found;
 }
 
 } // namespace UserInput

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,15 @@ bool type(const QString& text, int delayMs = 12);
 bool key(const QStringList& specs);
 bool click(int button);
 bool activateWindow(quint64 window);
+
+// What the user sees, asked of the X server with xdotool (on `display`, the fixture's when
+// empty): the ids of the visible windows whose title matches the regular expression
+// `titlePattern`, the active window's title, and a window's size (empty when unknown).
+QStringList visibleWindows(const QString& titlePattern, const QString& display = {});
+QString activeWindowName(const QString& display = {});
+QSize windowSize(const QString& window, const QString& display = {});
+// Visible windows titled exactly "Quenvil" that are larger than a tray icon.
+QStringList visibleMainWindows(const QString& display = {});
 
 // The core keyboard mapping, for before/after comparisons.
 QByteArray keyboardMapping();
