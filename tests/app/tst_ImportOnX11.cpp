@@ -60,8 +60,7 @@ void tst_ImportOnX11::init()
     QVERIFY(m_app->isValid());
     // A returning user with one snippet of their own.
     QVERIFY(m_app->writeFile(QStringLiteral("config/Quenvil/settings.json"),
-                             R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
-                             R"("didLaunchBefore":true,"didCompleteOnboarding":true})"));
+                             AppUnderTest::returningUserSettings()));
     QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"),
                              R"([{"trigger": ";own", "content": "OWN"}])"));
 }
@@ -152,7 +151,8 @@ void tst_ImportOnX11::csvFileThroughTheDialog()
     // The dialog opens with the file name field focused: the path, then Return.
     const QString dialogTitle = QStringLiteral("^Choose a Quenvil export");
     QTRY_COMPARE_WITH_TIMEOUT(UserInput::visibleWindows(dialogTitle).size(), 1, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(UserInput::activeWindowName().startsWith(QStringLiteral("Choose a Quenvil export")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        UserInput::activeWindowName().startsWith(QStringLiteral("Choose a Quenvil export")), 5000);
     QTest::qWait(300);
     QVERIFY(UserInput::type(m_app->path(QStringLiteral("import/snippets.csv")), 20));
     QVERIFY(UserInput::key({QStringLiteral("Return")}));

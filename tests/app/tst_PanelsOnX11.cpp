@@ -60,8 +60,7 @@ void tst_PanelsOnX11::init()
     QVERIFY(m_app->isValid());
     // A returning user: the launch opens no window that would take the focus.
     QVERIFY(m_app->writeFile(QStringLiteral("config/Quenvil/settings.json"),
-                             R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
-                             R"("didLaunchBefore":true,"didCompleteOnboarding":true})"));
+                             AppUnderTest::returningUserSettings()));
     QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"),
                              R"([{"trigger": ";sig", "content": "SIGNED"},
                   {"trigger": ";addr", "content": "42 Harbour Street{key:tab}{cursor}"}])"));

@@ -89,8 +89,7 @@ void tst_ShellOnX11::init()
     m_app = std::make_unique<AppUnderTest>();
     QVERIFY(m_app->isValid());
     // A returning user: the launch shows no window when a tray is there.
-    QVERIFY(writeSettings(R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
-                          R"("didLaunchBefore":true,"didCompleteOnboarding":true})"));
+    QVERIFY(writeSettings(AppUnderTest::returningUserSettings()));
     QVERIFY(m_app->writeFile(QStringLiteral("data/Quenvil/snippets.json"),
                              R"([{"trigger": ";sig", "content": "SIGNED"}])"));
 }

@@ -29,6 +29,14 @@ class AppUnderTest
         QStringList wrapper;
     };
 
+    // settings.json of a returning user who has seen the tour, with instant expansion and no
+    // sound or HUD to wait for: the launch opens no window that would take the focus.
+    static QByteArray returningUserSettings()
+    {
+        return R"({"soundEnabled":false,"hudEnabled":false,"expansionMode":"instant",)"
+               R"("didLaunchBefore":true,"didCompleteOnboarding":true})";
+    }
+
     AppUnderTest();
     ~AppUnderTest();
     AppUnderTest(const AppUnderTest&) = delete;
