@@ -24,7 +24,6 @@ class ToolkitTarget
     // Whether the toolkit's bindings are installed.
     static bool available(Toolkit toolkit);
 
-    // The window the window manager manages: the one _NET_ACTIVE_WINDOW names.
     quint64 window() const { return m_window; }
     QString text() const;
     bool waitForText(const QString& expected, int timeoutMs = 10000) const;
