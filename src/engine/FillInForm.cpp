@@ -46,6 +46,7 @@ FillInForm::FillInForm(const QList<FillInController::Field>& fields, QWidget* pa
             row->addWidget(text);
         } else {
             QComboBox* menu = makeMenu(field.options);
+            menu->setAccessibleName(field.label);
             editor = menu;
             row->addWidget(menu, 0, Qt::AlignLeft);
         }

@@ -48,6 +48,8 @@ class NoticeText : public QTextEdit
     void setNotice(const QString& text)
     {
         setPlainText(text);
+        // Read as the label it stands for.
+        setAccessibleName(text);
         document()->setTextWidth(width());
         setFixedHeight(qCeil(document()->size().height()));
     }
