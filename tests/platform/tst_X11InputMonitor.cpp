@@ -193,7 +193,14 @@ class tst_X11InputMonitor : public QObject
         // releases any modifier the user holds, and the capital would rightly arrive small.
         const QString user = QStringLiteral("the user types é and € while quenvil types, 12345 ß ü");
         const int before = chunks;
-        const bool typed = UserInput::type(user, 3);
+        // The event loop keeps running while the user types, as it does in the app: a
+        // loop stalled for the seconds this takes, with our typing recorded all the while,
+        // lost items of the recorded stream when it caught up.
+        const auto xdotool = UserInput::xdotoolAsync(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("3"), QStringLiteral("--"), user});
+        const bool typed =
+            QTest::qWaitFor([&] { return xdotool->state() == QProcess::NotRunning; }, 30000) &&
+            xdotool->exitStatus() == QProcess::NormalExit && xdotool->exitCode() == 0;
         const int during = chunks - before;
         stop = true;
         injector.join();
