@@ -16,6 +16,7 @@
 #include "ui/SymbolImage.h"
 #include "ui/Theme.h"
 #include "ui/TextFit.h"
+#include "ui/ThemedLabel.h"
 #include "ui/ThemedTextField.h"
 
 #include <QButtonGroup>
@@ -367,10 +368,7 @@ CorrectionSuggestionRow::CorrectionSuggestionRow(const CorrectionCandidate& cand
         QFont font = Theme::systemFont(12, QFont::Normal, Theme::FontDesign::Monospaced);
         font.setStrikeOut(struck);
         label->setFont(font);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, color);
-        palette.setColor(QPalette::Text, color);
-        label->setPalette(palette);
+        setLabelColor(label, color);
         return label;
     };
     m_wrong = word(withAlpha(Theme::red(), 0.8), true);
