@@ -123,6 +123,11 @@ bool XTermTarget::start()
     return false;
 }
 
+bool XTermTarget::activate() const
+{
+    return UserInput::activateWindow(m_window);
+}
+
 void XTermTarget::stop()
 {
     stopProcess(m_process);

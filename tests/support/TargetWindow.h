@@ -42,6 +42,7 @@ class XTermTarget
     QByteArray bytes() const;
     bool waitForBytes(const QByteArray& expected, int timeoutMs = 10000) const;
     quint64 window() const { return m_window; }
+    bool activate() const;
 
   private:
     QTemporaryDir m_dir;
