@@ -284,16 +284,13 @@ void AIRewriteController::finish(const QString& reply, const QString& selection,
         showHud(emptyReplyMessage());
         return;
     }
-    // Still handing the focus back: nothing but our own closing panel (or no window) is in
-    // front yet. Wait for the target to come to the front, for a bounded time, then decide.
-    if (m_c.frontApp && m_c.frontApp->window() != target.window &&
-        (m_c.frontApp->window() == 0 || m_c.frontApp->isOwnProcess())) {
+    // Wait for the target to come to the front, for a bounded time, then decide.
+    if (focusComingBack(target)) {
         auto* waiter = new QObject(this);
         auto decide = [this, waiter, reply, selection, target](bool timedOut) {
             if (waiter->property("decided").toBool())
                 return;
-            if (!timedOut && m_c.frontApp->window() != target.window &&
-                (m_c.frontApp->window() == 0 || m_c.frontApp->isOwnProcess()))
+            if (!timedOut && focusComingBack(target))
                 return;
             waiter->setProperty("decided", true);
             waiter->deleteLater();
@@ -304,6 +301,15 @@ void AIRewriteController::finish(const QString& reply, const QString& selection,
         return;
     }
     typeReply(reply, selection, target);
+}
+
+// Still handing the focus back: nothing but our own closing panel (or no window) is in
+// front yet.
+bool AIRewriteController::focusComingBack(const Target& target) const
+{
+    if (!m_c.frontApp || m_c.frontApp->window() == target.window)
+        return false;
+    return m_c.frontApp->window() == 0 || m_c.frontApp->isOwnProcess();
 }
 
 void AIRewriteController::typeReply(const QString& reply, const QString& selection, const Target& target)

@@ -123,6 +123,7 @@ class AIRewriteController : public QObject
     void closePanel();
     void activatePrevious();
     void finish(const QString& reply, const QString& selection, const Target& target);
+    bool focusComingBack(const Target& target) const;
     void typeReply(const QString& reply, const QString& selection, const Target& target);
     void noteUserInput();
     void showHud(const QString& message);
