@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextEdit>
 
 #include <thread>
 
@@ -524,6 +525,9 @@ void tst_Shell::sidebarSaysWhatTheStoreKept()
     SettingsRootView root(state, nullptr);
     QCOMPARE(root.noticesText(), state.notices().first().message);
     QVERIFY(root.noticesText().contains(QLatin1String("snippets.json")));
+    const QList<QTextEdit*> notices = root.findChildren<QTextEdit*>();
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices.first()->accessibleName(), root.noticesText());
 }
 
 void tst_Shell::everySymbolIsDrawn()

@@ -294,6 +294,8 @@ void tst_FillIn::formRows()
     QCOMPARE(name->placeholderText(), QStringLiteral("Name"));
     QVERIFY(!name->isMono());
     QCOMPARE(size->count(), 3);
+    // A menu is read by the label above it.
+    QCOMPARE(size->accessibleName(), QStringLiteral("Size"));
     QVERIFY(size->maximumWidth() <= FillInForm::menuMaxWidth);
     // Initial values: a field's default, a menu's first option.
     const Values initial{{QStringLiteral("Name"), QStringLiteral("Bob")},
